@@ -1,0 +1,108 @@
+#include "platform/files.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray native(const QString &path) {
+    return QFile::encodeName(path);
+}
+
+FileError lastError() {
+    return fileErrorFromErrno(errno);
+}
+
+FileError setMode(const QString &path, mode_t mode) {
+    return ::chmod(native(path).constData(), mode) == 0 ? FileError::None : lastError();
+}
+
+} // namespace
+
+FileError fileErrorFromErrno(int error) {
+    switch (error) {
+    case 0:
+        return FileError::None;
+    case ENOENT:
+    case ENOTDIR:
+        return FileError::NotFound;
+    case EACCES:
+    case EPERM:
+    case EBUSY:
+    case EROFS:
+    case ETXTBSY:
+    case EWOULDBLOCK:
+        return FileError::Access;
+    default:
+        return FileError::Other;
+    }
+}
+
+FileError copyFileOver(const QString &source, const QString &destination) {
+    QFile in(source);
+    if (!in.exists())
+        return FileError::NotFound;
+    if (!in.open(QIODevice::ReadOnly))
+        return FileError::Access;
+    QFile out(destination);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return FileError::Access;
+    const QByteArray data = in.readAll();
+    return out.write(data) == data.size() && out.flush() ? FileError::None : FileError::Other;
+}
+
+FileError setHiddenAttributes(const QString &path) {
+    return setMode(path, S_IRWXU);
+}
+
+FileError setNormalAttributes(const QString &path) {
+    return setMode(path, S_IRUSR | S_IWUSR);
+}
+
+FileError removeFile(const QString &path) {
+    return ::unlink(native(path).constData()) == 0 ? FileError::None : lastError();
+}
+
+FileError removeFileUnlessInUse(const QString &path) {
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno != ELOOP)
+        return lastError();
+    if (fd >= 0) {
+        const bool inUse = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+        ::close(fd);
+        if (inUse)
+            return FileError::Access;
+    }
+    return removeFile(path);
+}
+
+bool holdInUseLock(const QString &path) {
+    // The descriptor stays open on purpose: the lock lasts until the process ends.
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC);
+    return fd >= 0 && ::flock(fd, LOCK_SH | LOCK_NB) == 0;
+}
+
+bool pathExists(const QString &path) {
+    struct stat info;
+    return ::lstat(native(path).constData(), &info) == 0;
+}
+
+bool isEmptyDirectory(const QString &path) {
+    const QDir dir(path);
+    return dir.exists() &&
+           dir.isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+bool makeDirectory(const QString &path) {
+    return ::mkdir(native(path).constData(), 0700) == 0;
+}
+
+bool removeDirectory(const QString &path) {
+    return ::rmdir(native(path).constData()) == 0;
+}

@@ -1,0 +1,7 @@
+#include "platform/programfolder.h"
+
+#include <QCoreApplication>
+
+QString runningProgramFolder() {
+    return QCoreApplication::applicationDirPath();
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "platform/shell.h"
+
+#include <QStringList>
+
+// Records what the programs ask of the desktop instead of opening windows or starting programs.
+// Open answers NotFound for a path that does not exist, as the desktop shell does.
+class FakeShell : public Shell {
+public:
+    OpenResult open(const QString &path) override;
+    bool startProgram(const QString &program, const QString &workingDirectory) override;
+
+    QStringList opened;
+    struct Started {
+        QString program;
+        QString workingDirectory;
+    };
+    QList<Started> started;
+    OpenResult nextOpenResult = OpenResult::Opened;
+};

@@ -1,0 +1,50 @@
+#include "tests/support/testfolder.h"
+
+#include "common/settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+TestFolder::TestFolder(const QString &folderName)
+    : m_dir(QDir::tempPath() + QStringLiteral("/tarvolen-test-XXXXXX")),
+      m_programFolder(m_dir.path() + u'/' + folderName),
+      m_oldConfigHome(qgetenv("XDG_CONFIG_HOME")) {
+    QDir().mkpath(m_programFolder);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/config")));
+}
+
+TestFolder::~TestFolder() {
+    qputenv("XDG_CONFIG_HOME", m_oldConfigHome);
+}
+
+QString TestFolder::setting(const QString &key) const {
+    return GetSetting(kSettingsApp, SettingsSection(m_programFolder), key);
+}
+
+void TestFolder::setSetting(const QString &key, const QString &value) const {
+    SaveSetting(kSettingsApp, SettingsSection(m_programFolder), key, value);
+}
+
+bool TestFolder::hasSection() const {
+    return settingsFileContents().contains(
+        (u'[' + SettingsSection(m_programFolder) + u']').toUtf8());
+}
+
+QByteArray TestFolder::settingsFileContents() const {
+    QFile file(settingsFilePath(kSettingsApp));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void TestFolder::writeFile(const QString &name, const QByteArray &contents) const {
+    const QString full = path(name);
+    QDir().mkpath(QFileInfo(full).absolutePath());
+    QFile file(full);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(contents);
+}
+
+QByteArray TestFolder::readFile(const QString &name) const {
+    QFile file(path(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
