@@ -1,0 +1,27 @@
+#include "locker/engine/cipherscripts.h"
+
+#include "platform/script.h"
+
+namespace {
+
+QString inFolder(const QString &programFolder, const QString &name) {
+    return programFolder + u'/' + name;
+}
+
+} // namespace
+
+void prepareScript(const QString &programFolder, const CipherScript &script) {
+    const QString runnable = inFolder(programFolder, script.runnable);
+    copyFileOver(inFolder(programFolder, script.shipped), runnable);
+    setHiddenAttributes(runnable);
+}
+
+qint64 startScript(const QString &programFolder, const CipherScript &script) {
+    return startHiddenScript(inFolder(programFolder, script.runnable));
+}
+
+FileError removeScript(const QString &programFolder, const CipherScript &script) {
+    const QString runnable = inFolder(programFolder, script.runnable);
+    setNormalAttributes(runnable);
+    return removeFile(runnable);
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QtGlobal>
+
+class ChangeLabel;
+class QTimer;
+
+// Shared by the unlock and lock sequences, which count timer ticks in an invisible label.
+
+// One tick: the counter goes up by one, which runs the counter's change handler at once.
+void advanceCounter(ChangeLabel &counter);
+
+// Keeps the timer running while a script has been started (a non-zero process id), and stops it
+// otherwise. A running timer keeps its rhythm.
+void keepTimerWhileStarted(QTimer &timer, qint64 processId);

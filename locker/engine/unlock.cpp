@@ -1,0 +1,66 @@
+#include "locker/engine/unlock.h"
+
+#include "common/settings.h"
+#include "locker/engine/cipherscripts.h"
+#include "locker/engine/sequence.h"
+#include "locker/window/changelabel.h"
+#include "locker/window/lockerwindow.h"
+#include "platform/dialogs.h"
+#include "platform/shell.h"
+
+#include <QLabel>
+#include <QTimer>
+
+namespace {
+
+// The decrypt script could not be started or was gone before its time. The recorded locker
+// state stays as it was: nothing was decrypted.
+void failUnlocking(LockerWindow &w) {
+    // No further tick may run a step while the messages are open.
+    w.D_Timer->stop();
+    w.dialogs().message(&w,
+                        QStringLiteral("Please make sure you have dzentil.kqx\r\n"
+                                       "file in your Tarvolen directory."),
+                        QStringLiteral("Troubleshooting"), Dialogs::Buttons::Ok);
+    w.dialogs().message(&w, QStringLiteral("Quiting without decryption, see help."),
+                        QStringLiteral("Troubleshooting"), Dialogs::Buttons::Ok);
+    w.QuitFlag = 1;
+    w.UnloadAll();
+}
+
+void openLocker(LockerWindow &w) {
+    const QString locker = w.path(QStringLiteral("Locker"));
+    makeDirectory(locker);
+    w.shell().open(locker);
+    w.enterLockerMenu();
+    w.D_Timer->stop();
+}
+
+} // namespace
+
+void startUnlocking(LockerWindow &w) {
+    w.enterBusyUnlocking();
+    prepareScript(w.programFolder(), kDecryptScript);
+    w.D_Timer->start();
+}
+
+void D_Timer_Timer(LockerWindow &w) {
+    advanceCounter(*w.D_Label);
+}
+
+void D_Label_Change(LockerWindow &w) {
+    if (w.D_Label->text() == QLatin1String("1")) {
+        const qint64 processId = startScript(w.programFolder(), kDecryptScript);
+        if (processId == 0)
+            return failUnlocking(w);
+        w.Label6->setText(QString::number(processId));
+        SaveSetting(kSettingsApp, w.settingsSection(), QStringLiteral("Rmove"),
+                    QStringLiteral("out"));
+    }
+    keepTimerWhileStarted(*w.D_Timer, w.Label6->text().toLongLong());
+    if (w.D_Label->text().toInt() == 4) {
+        if (removeScript(w.programFolder(), kDecryptScript) == FileError::NotFound)
+            return failUnlocking(w);
+        openLocker(w);
+    }
+}

@@ -1,0 +1,94 @@
+#include "locker/entry/password.h"
+
+#include "common/settings.h"
+#include "locker/engine/unlock.h"
+#include "locker/window/captions.h"
+#include "locker/window/lockerwindow.h"
+#include "platform/dialogs.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+// Opens the locker in place of the password while the Master Key switch is on.
+const QString kMasterAccessCode = QStringLiteral("417093862");
+
+void tell(LockerWindow &w, const QString &text, const QString &title) {
+    w.dialogs().message(&w, text, title, Dialogs::Buttons::Ok);
+}
+
+// The switch is on only when its text is a number equal to 1; empty or other text is off.
+bool masterKeyOn(const QString &master) {
+    bool isNumber = false;
+    const double value = master.trimmed().toDouble(&isNumber);
+    return isNumber && value == 1.0;
+}
+
+void takeFirstEntry(LockerWindow &w) {
+    w.FirstEntry = w.Password->text().toLower();
+    w.enterConfirmPrompt();
+}
+
+// The two entries differ: both are asked for again, in the same form (first run or change).
+void rejectMismatch(LockerWindow &w) {
+    tell(w,
+         QStringLiteral("Confirmation Failed. Password not matched.\r\n"
+                        "Please Set the Password Again."),
+         QStringLiteral("Confirmation Failed"));
+    w.enterNewPasswordPromptAgain();
+}
+
+void takeSecondEntry(LockerWindow &w) {
+    w.SecondEntry = w.Password->text().toLower();
+    if (w.SecondEntry != w.FirstEntry)
+        return rejectMismatch(w);
+    SaveSetting(kSettingsApp, w.settingsSection(), QStringLiteral("Psetting"),
+                MakeCode(w.SecondEntry));
+    // A change keeps the locker open; a first password opens it.
+    if (w.Cancel->text() == Caption::CancelBack)
+        w.enterLockerMenu();
+    else
+        startUnlocking(w);
+}
+
+// The typed text is encoded as typed: MakeCode folds only A to Z, so other letters must be
+// typed in the lower case in which they were stored.
+bool accessGranted(LockerWindow &w, const QString &text, const QString &master) {
+    const QString stored =
+        GetSetting(kSettingsApp, w.settingsSection(), QStringLiteral("Psetting"));
+    return MakeCode(text) == stored || (text == kMasterAccessCode && masterKeyOn(master));
+}
+
+void verify(LockerWindow &w, const QString &master) {
+    if (accessGranted(w, w.Password->text(), master))
+        return startUnlocking(w);
+    tell(w, QStringLiteral("Access Denied, Invalid Password"), QStringLiteral("Protection"));
+    w.clearPassword();
+}
+
+} // namespace
+
+void Ok_Click(LockerWindow &w) {
+    const QString master =
+        GetSetting(kSettingsApp, w.settingsSection(), QStringLiteral("Msetting"));
+    if (w.Password->text().isEmpty()) {
+        tell(w, QStringLiteral("Please enter Password"), QStringLiteral("Excuse me"));
+        w.focusPassword();
+        return;
+    }
+    const QString mode = w.Ok->text();
+    const QString form = w.Cancel->text();
+    if (mode == Caption::OkSet)
+        takeFirstEntry(w);
+    else if (mode == Caption::OkConfirm &&
+             (form == Caption::CancelBack || form == Caption::CancelExit))
+        takeSecondEntry(w);
+    else if (mode == Caption::OkVerify)
+        verify(w, master);
+}
+
+void Password_KeyPress(LockerWindow &w, int KeyAscii) {
+    if (KeyAscii == 13)
+        Ok_Click(w);
+}

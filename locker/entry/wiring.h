@@ -1,0 +1,6 @@
+#pragma once
+
+class LockerWindow;
+
+// Connects the OK command, the keys of the password box, activation and focus to their handlers.
+void connectEntry(LockerWindow &w);

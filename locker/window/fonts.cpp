@@ -1,0 +1,38 @@
+#include "locker/window/fonts.h"
+
+#include <QStringList>
+
+namespace {
+
+QFont makeFont(const QString &family, qreal pointSize, bool bold) {
+    // fontconfig alone would map these names to a sans face; these stand-ins keep their look.
+    static const bool registered = [] {
+        QFont::insertSubstitutions(
+            QStringLiteral("Book Antiqua"),
+            {QStringLiteral("TeX Gyre Pagella"), QStringLiteral("Palatino")});
+        QFont::insertSubstitutions(QStringLiteral("Comic Sans MS"),
+                                   {QStringLiteral("Comic Neue"), QStringLiteral("Comic Sans")});
+        QFont::insertSubstitutions(QStringLiteral("MS Serif"), {QStringLiteral("Liberation Serif"),
+                                                                QStringLiteral("DejaVu Serif")});
+        return true;
+    }();
+    Q_UNUSED(registered);
+    QFont font(family);
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace
+
+QFont bookAntiqua(qreal pointSize, bool bold) {
+    return makeFont(QStringLiteral("Book Antiqua"), pointSize, bold);
+}
+
+QFont comicSans(qreal pointSize, bool bold) {
+    return makeFont(QStringLiteral("Comic Sans MS"), pointSize, bold);
+}
+
+QFont msSerif(qreal pointSize) {
+    return makeFont(QStringLiteral("MS Serif"), pointSize, false);
+}

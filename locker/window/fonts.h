@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QFont>
+
+// The window's typefaces, asked for by name. Where a face is not installed, a look-alike from
+// the Debian font packages stands in (registered once, on first use).
+QFont bookAntiqua(qreal pointSize, bool bold);
+QFont comicSans(qreal pointSize, bool bold);
+QFont msSerif(qreal pointSize);
