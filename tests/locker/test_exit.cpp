@@ -1,0 +1,120 @@
+#include "locker/engine/lock.h"
+#include "tests/locker/lockerfixture.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+const QStringList kExitMenu = {"Lock Folder and Exit", "Exit without Locking", "-", "Cancel"};
+
+// Everything a person can see of the window, to prove that nothing changed.
+QStringList snapshot(const LockerWindow &w) {
+    QStringList seen;
+    for (QWidget *child : w.findChildren<QWidget *>())
+        seen << QString::number(child->isVisible());
+    seen << w.Label1->text() << w.Label3->text() << w.Ok->text() << w.Cancel->text()
+         << w.D_Label->text() << w.E_Label->text() << QString::number(int(w.Label1->alignment()));
+    return seen;
+}
+
+} // namespace
+
+class TestExit : public QObject {
+    Q_OBJECT
+private slots:
+    void closesAtThePasswordPrompt();
+    void cancelInTheExitMenuKeepsEverything();
+    void exitProgramAndCloseBothOfferTheMenu();
+    void lockFromTheMenuEndsAfterFourTicks();
+    void closeDuringLockingOffersTheMenuAgain();
+    void exitWithoutLockingFromTheMenuCloses();
+    void quitFlagClosesAfterTheMenuWhateverIsChosen();
+};
+
+void TestExit::closesAtThePasswordPrompt() {
+    LockerFixture f;
+    f.folder.setSetting("Psetting", MakeCode("pw"));
+    f.start();
+    QVERIFY(f.window.close());
+    QVERIFY(f.window.isUnloaded());
+    QVERIFY(f.dialogs.menus.isEmpty());
+}
+
+void TestExit::cancelInTheExitMenuKeepsEverything() {
+    LockerFixture f;
+    f.openLocker();
+    const QStringList before = snapshot(f.window);
+    f.dialogs.queueMenuChoice("Cancel");
+    QVERIFY(!f.window.close());
+    QCOMPARE(f.dialogs.menus, QList<QStringList>{kExitMenu});
+    QCOMPARE(snapshot(f.window), before);
+    // Dismissed without a choice: the same.
+    QVERIFY(!f.window.close());
+    QCOMPARE(snapshot(f.window), before);
+    QVERIFY(!f.window.isUnloaded());
+}
+
+void TestExit::exitProgramAndCloseBothOfferTheMenu() {
+    LockerFixture f;
+    f.openLocker();
+    f.window.ExitProgram->click();
+    QCOMPARE(f.dialogs.menus.size(), 1);
+    QVERIFY(!f.window.isUnloaded());
+}
+
+void TestExit::lockFromTheMenuEndsAfterFourTicks() {
+    LockerFixture f;
+    f.shipScript("ezentil.kqx", "encrypted");
+    f.openLocker();
+    f.dialogs.queueMenuChoice("Lock Folder and Exit");
+    QVERIFY(!f.window.close());
+    QCOMPARE(f.window.Label1->text(), "Locking in Progress...");
+    QVERIFY(f.window.E_Timer->isActive());
+    // The real timer drives it to the end.
+    QTRY_VERIFY_WITH_TIMEOUT(f.window.isUnloaded(), 10000);
+    QCOMPARE(f.window.E_Label->text(), "4");
+}
+
+void TestExit::closeDuringLockingOffersTheMenuAgain() {
+    LockerFixture f;
+    f.shipScript("ezentil.kqx", "encrypted");
+    f.openLocker();
+    lock_Click(f.window);
+    E_Timer_Timer(f.window);
+    E_Timer_Timer(f.window);
+    // Choosing to lock again starts the lock command again without resetting the counter.
+    f.dialogs.queueMenuChoice("Lock Folder and Exit");
+    QVERIFY(!f.window.close());
+    QCOMPARE(f.dialogs.menus.size(), 1);
+    QCOMPARE(f.window.E_Label->text(), "2");
+    QCOMPARE(f.window.Label1->text(), "Locking in Progress...");
+    E_Timer_Timer(f.window);
+    E_Timer_Timer(f.window);
+    QVERIFY(f.window.isUnloaded());
+}
+
+void TestExit::exitWithoutLockingFromTheMenuCloses() {
+    LockerFixture f;
+    f.openLocker();
+    f.dialogs.queueMenuChoice("Exit without Locking");
+    f.dialogs.queueAnswer(Dialogs::Answer::Yes);
+    QVERIFY(f.window.close());
+    QVERIFY(f.window.isUnloaded());
+    QCOMPARE(f.folder.setting("Files"), "0");
+}
+
+void TestExit::quitFlagClosesAfterTheMenuWhateverIsChosen() {
+    LockerFixture f;
+    f.openLocker();
+    f.window.QuitFlag = 1;
+    f.dialogs.queueMenuChoice("Cancel");
+    f.window.UnloadAll();
+    QCOMPARE(f.dialogs.menus.size(), 1);
+    QVERIFY(f.window.isUnloaded());
+}
+
+QTEST_MAIN(TestExit)
+#include "test_exit.moc"
