@@ -14,7 +14,7 @@
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvolen"));
-    QApplication::setApplicationVersion(QStringLiteral("3.00"));
+    QApplication::setApplicationVersion(QStringLiteral(TARVOLEN_VERSION));
     // The uninstaller refuses to delete this program file while the lock is held.
     holdInUseLock(QApplication::applicationFilePath());
 
