@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 // Places are given in twips, 15 to the pixel.
@@ -124,6 +126,10 @@ void LockerWindow::createMenuGroup() {
     MasterCheck->hide();
     MasterLabel = whiteLabel(this, QStringLiteral("Master key on"), twips(120, 4920, 735, 255),
                              msSerif(8.25), Qt::AlignLeft);
+    // The stand-in serif runs wider than the face the place was measured for: the label grows to
+    // the right rather than cut its caption short.
+    MasterLabel->resize(std::max(MasterLabel->width(), MasterLabel->sizeHint().width()),
+                        MasterLabel->height());
     MasterLabel->hide();
 }
 
