@@ -28,14 +28,8 @@ void recordLockerState(LockerWindow &w) {
 // The encrypt script could not be started or was gone before its time: the files are not
 // encrypted, and the program ends all the same.
 void failLocking(LockerWindow &w) {
-    // No further tick may run a step while the messages are open.
-    w.E_Timer->stop();
-    w.dialogs().message(&w,
-                        QStringLiteral("Please make sure you have ezentil.kqx\r\n"
-                                       "file in your Tarvolen directory."),
-                        QStringLiteral("Troubleshooting"), Dialogs::Buttons::Ok);
-    w.dialogs().message(&w, QStringLiteral("Quiting without encryption, see help"),
-                        QStringLiteral("Troubleshooting"), Dialogs::Buttons::Ok);
+    reportMissingScript(w, *w.E_Timer, kEncryptScript.shipped,
+                        QStringLiteral("Quiting without encryption, see help"));
     // Application names ignore letter case: this is the same setting as everywhere else.
     saveFiles(w, QStringLiteral("vemb"), QStringLiteral("0"));
     w.QuitFlag = 1;

@@ -5,7 +5,6 @@
 #include "locker/engine/sequence.h"
 #include "locker/window/changelabel.h"
 #include "locker/window/lockerwindow.h"
-#include "platform/dialogs.h"
 #include "platform/shell.h"
 
 #include <QLabel>
@@ -16,14 +15,8 @@ namespace {
 // The decrypt script could not be started or was gone before its time. The recorded locker
 // state stays as it was: nothing was decrypted.
 void failUnlocking(LockerWindow &w) {
-    // No further tick may run a step while the messages are open.
-    w.D_Timer->stop();
-    w.dialogs().message(&w,
-                        QStringLiteral("Please make sure you have dzentil.kqx\r\n"
-                                       "file in your Tarvolen directory."),
-                        QStringLiteral("Troubleshooting"), Dialogs::Buttons::Ok);
-    w.dialogs().message(&w, QStringLiteral("Quiting without decryption, see help."),
-                        QStringLiteral("Troubleshooting"), Dialogs::Buttons::Ok);
+    reportMissingScript(w, *w.D_Timer, kDecryptScript.shipped,
+                        QStringLiteral("Quiting without decryption, see help."));
     w.QuitFlag = 1;
     w.UnloadAll();
 }
