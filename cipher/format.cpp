@@ -1,0 +1,179 @@
+#include "cipher/format.h"
+
+#include "cipher/keys.h"
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+#include <vector>
+
+namespace zentil {
+
+namespace {
+
+constexpr unsigned char kMagic[6] = {'Z', 'E', 'N', 'T', 'I', 'L'};
+constexpr unsigned char kVersion = 1;
+constexpr std::size_t kStreamHeaderSize = crypto_secretstream_xchacha20poly1305_HEADERBYTES;
+constexpr std::size_t kHeaderSize = sizeof kMagic + 2 + 8 + 8 + kSaltSize + kStreamHeaderSize;
+
+using Bytes = std::vector<unsigned char>;
+
+// Reads until count bytes or the end of the file; returns the number read, or -1.
+ssize_t readFull(int fd, unsigned char *buffer, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::read(fd, buffer + done, count - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+bool writeAll(int fd, const unsigned char *data, std::size_t count) {
+    while (count > 0) {
+        const ssize_t n = ::write(fd, data, count);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        count -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void putU64(unsigned char *out, std::uint64_t value) {
+    for (int i = 0; i < 8; ++i)
+        out[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+std::uint64_t getU64(const unsigned char *in) {
+    std::uint64_t value = 0;
+    for (int i = 7; i >= 0; --i)
+        value = (value << 8) | in[i];
+    return value;
+}
+
+// The header up to the stream header, which secretstream supplies.
+Bytes headerPrefix(const KeyParameters &parameters) {
+    Bytes header(kHeaderSize - kStreamHeaderSize);
+    unsigned char *p = header.data();
+    std::memcpy(p, kMagic, sizeof kMagic);
+    p += sizeof kMagic;
+    *p++ = kVersion;
+    *p++ = 0;
+    putU64(p, parameters.opslimit);
+    putU64(p + 8, parameters.memlimit);
+    std::memcpy(p + 16, parameters.salt.data(), kSaltSize);
+    return header;
+}
+
+bool hasMagic(const unsigned char *header) {
+    return std::memcmp(header, kMagic, sizeof kMagic) == 0 && header[sizeof kMagic] == kVersion;
+}
+
+KeyParameters parametersOf(const unsigned char *header) {
+    const unsigned char *p = header + sizeof kMagic + 2;
+    KeyParameters parameters;
+    parameters.opslimit = getU64(p);
+    parameters.memlimit = getU64(p + 8);
+    std::memcpy(parameters.salt.data(), p + 16, kSaltSize);
+    return parameters;
+}
+
+std::string readError() {
+    return std::string("cannot read: ") + std::strerror(errno);
+}
+
+std::string writeError() {
+    return std::string("cannot write: ") + std::strerror(errno);
+}
+
+} // namespace
+
+bool isEncrypted(int fd) {
+    unsigned char header[sizeof kMagic + 1];
+    return ::pread(fd, header, sizeof header, 0) == static_cast<ssize_t>(sizeof header) &&
+           hasMagic(header);
+}
+
+std::string encryptStream(int in, int out, const Key &key, const KeyParameters &parameters) {
+    crypto_secretstream_xchacha20poly1305_state state;
+    Bytes header = headerPrefix(parameters);
+    header.resize(kHeaderSize);
+    crypto_secretstream_xchacha20poly1305_init_push(
+        &state, header.data() + header.size() - kStreamHeaderSize, key.data());
+    if (!writeAll(out, header.data(), header.size()))
+        return writeError();
+
+    // One chunk is read ahead, so that the last chunk is known when it is sealed.
+    Bytes current(kChunkSize), next(kChunkSize), sealed(kChunkSize + kChunkOverhead);
+    ssize_t currentSize = readFull(in, current.data(), kChunkSize);
+    for (;;) {
+        if (currentSize < 0)
+            return readError();
+        const ssize_t nextSize = static_cast<std::size_t>(currentSize) == kChunkSize
+                                     ? readFull(in, next.data(), kChunkSize)
+                                     : 0;
+        if (nextSize < 0)
+            return readError();
+        const bool last = nextSize == 0;
+        unsigned long long sealedSize = 0;
+        crypto_secretstream_xchacha20poly1305_push(
+            &state, sealed.data(), &sealedSize, current.data(),
+            static_cast<unsigned long long>(currentSize), nullptr, 0,
+            last ? crypto_secretstream_xchacha20poly1305_TAG_FINAL : 0);
+        if (!writeAll(out, sealed.data(), sealedSize))
+            return writeError();
+        if (last)
+            return {};
+        current.swap(next);
+        currentSize = nextSize;
+    }
+}
+
+std::string decryptStream(int in, int out, KeyStore &keys) {
+    Bytes header(kHeaderSize);
+    const ssize_t headerSize = readFull(in, header.data(), header.size());
+    if (headerSize < 0)
+        return readError();
+    if (static_cast<std::size_t>(headerSize) < kHeaderSize || !hasMagic(header.data()))
+        return "not an encrypted file of this format";
+    const Key *key = keys.keyFor(parametersOf(header.data()));
+    if (!key)
+        return "its key cannot be derived from the password";
+
+    crypto_secretstream_xchacha20poly1305_state state;
+    if (crypto_secretstream_xchacha20poly1305_init_pull(
+            &state, header.data() + kHeaderSize - kStreamHeaderSize, key->data()) != 0)
+        return "damaged header";
+    Bytes sealed(kChunkSize + kChunkOverhead), plain(kChunkSize);
+    for (;;) {
+        const ssize_t sealedSize = readFull(in, sealed.data(), sealed.size());
+        if (sealedSize < 0)
+            return readError();
+        if (static_cast<std::size_t>(sealedSize) < kChunkOverhead)
+            return "the file ends before its last chunk (truncated)";
+        unsigned long long plainSize = 0;
+        unsigned char tag = 0;
+        if (crypto_secretstream_xchacha20poly1305_pull(
+                &state, plain.data(), &plainSize, &tag, sealed.data(),
+                static_cast<unsigned long long>(sealedSize), nullptr, 0) != 0)
+            return "does not authenticate (wrong password or damaged data)";
+        if (!writeAll(out, plain.data(), plainSize))
+            return writeError();
+        if (tag == crypto_secretstream_xchacha20poly1305_TAG_FINAL)
+            break;
+    }
+    unsigned char extra;
+    if (readFull(in, &extra, 1) != 0)
+        return "data after the last chunk";
+    return {};
+}
+
+} // namespace zentil

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <sodium.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+// The encrypted file: a fixed header that describes how its key was derived, then the data in
+// chunks sealed by libsodium's secretstream, the last one tagged final.
+//
+//   magic "ZENTIL" | version 1 | 0 | opslimit u64 | memlimit u64 | salt[16] | stream header[24]
+//   chunk* : ciphertext of up to kChunkSize bytes + kChunkOverhead
+namespace zentil {
+
+inline constexpr std::size_t kChunkSize = 64 * 1024;
+inline constexpr std::size_t kChunkOverhead = crypto_secretstream_xchacha20poly1305_ABYTES;
+inline constexpr std::size_t kSaltSize = crypto_pwhash_SALTBYTES;
+
+using Key = std::array<unsigned char, crypto_secretstream_xchacha20poly1305_KEYBYTES>;
+using Salt = std::array<unsigned char, kSaltSize>;
+
+// How a key was derived from the password: Argon2id with these limits and this salt.
+struct KeyParameters {
+    std::uint64_t opslimit = 0;
+    std::uint64_t memlimit = 0;
+    Salt salt{};
+
+    bool operator<(const KeyParameters &other) const;
+};
+
+class KeyStore;
+
+// True when the file behind fd starts with the header of an encrypted file.
+bool isEncrypted(int fd);
+
+// Reads all of in and writes its encrypted form to out. Returns an empty string on success,
+// otherwise why it failed.
+std::string encryptStream(int in, int out, const Key &key, const KeyParameters &parameters);
+
+// Reads an encrypted file from in and writes the plain data to out. Fails, with a reason, when
+// the stream does not authenticate, ends before its final chunk, or has data after it.
+std::string decryptStream(int in, int out, KeyStore &keys);
+
+} // namespace zentil

@@ -1,0 +1,48 @@
+#include "cipher/keys.h"
+
+#include <algorithm>
+#include <tuple>
+
+namespace zentil {
+
+bool KeyParameters::operator<(const KeyParameters &other) const {
+    return std::tie(opslimit, memlimit, salt) <
+           std::tie(other.opslimit, other.memlimit, other.salt);
+}
+
+KeyStore::KeyStore(std::string password) : m_password(std::move(password)) {}
+
+KeyStore::~KeyStore() {
+    sodium_memzero(m_password.data(), m_password.size());
+    for (auto &entry : m_keys)
+        sodium_memzero(entry.second.data(), entry.second.size());
+}
+
+KeyParameters KeyStore::freshParameters() {
+    KeyParameters parameters;
+    parameters.opslimit = crypto_pwhash_OPSLIMIT_INTERACTIVE;
+    parameters.memlimit = crypto_pwhash_MEMLIMIT_INTERACTIVE;
+    randombytes_buf(parameters.salt.data(), parameters.salt.size());
+    return parameters;
+}
+
+const Key *KeyStore::keyFor(const KeyParameters &parameters) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (auto found = m_keys.find(parameters); found != m_keys.end())
+        return &found->second;
+    // Limits outside what this library accepts, or far beyond what we write, come from a damaged
+    // or foreign header: refuse rather than spend the machine's memory on them.
+    if (parameters.opslimit < crypto_pwhash_OPSLIMIT_MIN ||
+        parameters.opslimit > crypto_pwhash_OPSLIMIT_SENSITIVE ||
+        parameters.memlimit < crypto_pwhash_MEMLIMIT_MIN ||
+        parameters.memlimit > crypto_pwhash_MEMLIMIT_SENSITIVE)
+        return nullptr;
+    Key key;
+    if (crypto_pwhash(key.data(), key.size(), m_password.data(), m_password.size(),
+                      parameters.salt.data(), parameters.opslimit, parameters.memlimit,
+                      crypto_pwhash_ALG_ARGON2ID13) != 0)
+        return nullptr;
+    return &m_keys.emplace(parameters, key).first->second;
+}
+
+} // namespace zentil

@@ -1,0 +1,107 @@
+#include "cipher/replace.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sodium.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zentil {
+
+namespace {
+
+constexpr std::size_t kSuffixSize = 6;
+
+std::string systemError(const char *what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+// A file descriptor that closes itself.
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+std::string randomSuffix() {
+    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::string suffix(kSuffixSize, 'x');
+    for (char &c : suffix)
+        c = alphabet[randombytes_uniform(sizeof alphabet - 1)];
+    return suffix;
+}
+
+// Creates a new temporary file in the folder; returns its descriptor and name.
+int createTemporary(int dirFd, std::string &name) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = kTemporaryPrefix + randomSuffix();
+        const int fd = ::openat(dirFd, name.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+// Gives the written file the old one's mode and times, and puts it on disk.
+std::string finish(int out, const struct stat &original) {
+    const struct timespec times[2] = {original.st_atim, original.st_mtim};
+    if (::fchmod(out, original.st_mode & 07777) != 0)
+        return systemError("cannot set the mode");
+    if (::futimens(out, times) != 0)
+        return systemError("cannot set the time");
+    if (::fsync(out) != 0)
+        return systemError("cannot flush");
+    return {};
+}
+
+} // namespace
+
+bool isTemporaryName(const std::string &name) {
+    const std::size_t prefixSize = sizeof kTemporaryPrefix - 1;
+    return name.size() == prefixSize + kSuffixSize &&
+           name.compare(0, prefixSize, kTemporaryPrefix) == 0;
+}
+
+std::string replaceInPlace(int dirFd, const std::string &name, const Transform &transform,
+                           const std::function<bool(int in)> &wanted) {
+    const Fd in(::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat original;
+    if (in.get() < 0 || ::fstat(in.get(), &original) != 0)
+        return systemError("cannot open");
+    if (!S_ISREG(original.st_mode) || !wanted(in.get()))
+        return {};
+
+    std::string temporary;
+    const int outFd = createTemporary(dirFd, temporary);
+    if (outFd < 0)
+        return systemError("cannot create a temporary file");
+    std::string error;
+    {
+        const Fd out(outFd);
+        error = transform(in.get(), out.get());
+        if (error.empty())
+            error = finish(out.get(), original);
+    }
+    if (error.empty() && ::renameat(dirFd, temporary.c_str(), dirFd, name.c_str()) != 0)
+        error = systemError("cannot replace");
+    if (!error.empty()) {
+        ::unlinkat(dirFd, temporary.c_str(), 0);
+        return error;
+    }
+    if (::fsync(dirFd) != 0)
+        return systemError("cannot flush the folder");
+    return {};
+}
+
+} // namespace zentil

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+namespace zentil {
+
+enum class Mode { Encrypt, Decrypt };
+
+// The note that a run with failures leaves in the locker, naming the files and why.
+inline constexpr char kErrorNote[] = "zentil-errors.txt";
+
+// Brings every file of the locker folder at lockerPath into the wanted state under the password.
+// Waits for any other run on the same locker first. Returns true when every file is in the
+// wanted state.
+bool run(Mode mode, const std::string &lockerPath, const std::string &password);
+
+} // namespace zentil
