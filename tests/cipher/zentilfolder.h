@@ -1,0 +1,28 @@
+#pragma once
+
+#include "tests/support/testfolder.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QProcess>
+
+// A program folder with its own copy of zentil and a stored password, and helpers to fill the
+// locker and look at it.
+class ZentilFolder : public TestFolder {
+public:
+    explicit ZentilFolder(const QString &password = QStringLiteral("secret"));
+
+    // Runs zentil to the end; returns its exit code.
+    int run(const QString &mode) const;
+    QProcess *start(const QString &mode) const;
+
+    QString locker(const QString &name = {}) const;
+    void put(const QString &name, const QByteArray &contents) const;
+    // Every regular file of the locker, by path relative to it.
+    QMap<QString, QByteArray> contents() const;
+    QString errorNote() const;
+};
+
+// A tree of awkward files: sizes around the chunk size, odd names, nested folders.
+QMap<QString, QByteArray> awkwardTree();
+QByteArray randomBytes(qsizetype size);
