@@ -1,0 +1,237 @@
+#include "common/settings.h"
+#include "tests/support/fakedialogs.h"
+#include "tests/support/testfolder.h"
+#include "uninstall/uninstaller.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+const QStringList kProgramFiles = {"Tarvolen",   "dzentil.kqx",  "ezentil.kqx",
+                                   "zentil",     "Versions.txt", "Readme.html",
+                                   "Readme.txt", "d.bat",        "e.bat"};
+
+const QString kCompleted = "Tarvolen uninstalled sucessfully. You can manually\r\n"
+                           "delete the following files.\r\n\r\nUninstall\r\n"
+                           "Your personal locker, if not needed.";
+const QString kAccessFailure = "Please make sure, Tarvolen is not running and\r\n"
+                               "close other files too. Uninstall will not continue.";
+
+// A program folder as the main program leaves it when it hands over.
+void install(const TestFolder &folder, const QString &marker = "in") {
+    for (const QString &name : kProgramFiles)
+        folder.writeFile(name, name.toUtf8());
+    folder.writeFile("Uninstall", "itself");
+    folder.writeFile("Locker/mine.txt", "my file");
+    folder.setSetting("Psetting", MakeCode("pw"));
+    folder.setSetting("Msetting", "1");
+    folder.setSetting("Files", "0");
+    if (!marker.isNull())
+        folder.setSetting("Rmove", marker);
+}
+
+QStringList remaining(const TestFolder &folder) {
+    QStringList left;
+    for (const QString &name : kProgramFiles) {
+        if (QFile::exists(folder.path(name)))
+            left << name;
+    }
+    return left;
+}
+
+void expectUntouched(const TestFolder &folder) {
+    QCOMPARE(remaining(folder), kProgramFiles);
+    QCOMPARE(folder.readFile("Locker/mine.txt"), "my file");
+    QCOMPARE(folder.readFile("Uninstall"), "itself");
+}
+
+// Holds a file the way a running main program holds its own program file.
+class InUse {
+public:
+    explicit InUse(const QString &path)
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)) {
+        ::flock(m_fd, LOCK_SH);
+    }
+    ~InUse() { ::close(m_fd); }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+class TestUninstall : public QObject {
+    Q_OBJECT
+private slots:
+    void refusesATemporaryFolder();
+    void refusesWithoutTheHandOff_data();
+    void refusesWithoutTheHandOff();
+    void goesAheadWhenStartedByHand_data();
+    void goesAheadWhenStartedByHand();
+    void cancelKeepsTheFiles();
+    void removesTheProgramButNeverTheLocker();
+    void passesOverMissingFilesAndAMissingSection();
+    void stopsAtAFileInUse();
+    void stopsAtOnceWhileTheMainProgramRuns();
+};
+
+void TestUninstall::refusesATemporaryFolder() {
+    TestFolder folder("D/TEMP/Safe");
+    install(folder);
+    const QByteArray settings = folder.settingsFileContents();
+    FakeDialogs dialogs;
+    runUninstall(folder.programFolder(), dialogs);
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown[0].text,
+             "Please unzip Tarvolen first.\r\nSee readme file for more details.");
+    QCOMPARE(dialogs.shown[0].title, "Unzip Tarvolen");
+    expectUntouched(folder);
+    QCOMPARE(folder.settingsFileContents(), settings);
+}
+
+void TestUninstall::refusesWithoutTheHandOff_data() {
+    QTest::addColumn<QString>("marker");
+    QTest::newRow("out") << "out";
+    QTest::newRow("capitals") << "IN";
+    QTest::newRow("trailing blank") << "in ";
+}
+
+void TestUninstall::refusesWithoutTheHandOff() {
+    QFETCH(QString, marker);
+    TestFolder folder;
+    install(folder, marker);
+    const QByteArray settings = folder.settingsFileContents();
+    FakeDialogs dialogs;
+    runUninstall(folder.programFolder(), dialogs);
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown[0].text, "Uninstall Tarvolen from within the program.");
+    QCOMPARE(dialogs.shown[0].title, "Uninstall");
+    QCOMPARE(dialogs.shown[0].buttons, Dialogs::Buttons::Ok);
+    expectUntouched(folder);
+    QCOMPARE(folder.settingsFileContents(), settings);
+}
+
+void TestUninstall::goesAheadWhenStartedByHand_data() {
+    QTest::addColumn<bool>("password");
+    QTest::addColumn<QString>("marker");
+    QTest::newRow("no marker") << true << QString();
+    QTest::newRow("no password") << false << "out";
+}
+
+void TestUninstall::goesAheadWhenStartedByHand() {
+    QFETCH(bool, password);
+    QFETCH(QString, marker);
+    TestFolder folder;
+    install(folder, marker);
+    if (!password)
+        folder.setSetting("Psetting", "");
+    FakeDialogs dialogs;
+    dialogs.queueAnswer(Dialogs::Answer::Cancel);
+    runUninstall(folder.programFolder(), dialogs);
+    QCOMPARE(dialogs.shown[0].title, "Uninstall Confirmation");
+}
+
+void TestUninstall::cancelKeepsTheFiles() {
+    TestFolder folder;
+    install(folder);
+    folder.setSetting("Files", "1");
+    FakeDialogs dialogs;
+    dialogs.queueAnswer(Dialogs::Answer::Cancel);
+    runUninstall(folder.programFolder(), dialogs);
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown[0].text, "Click Ok to confirm the uninstall\r\nAre you sure?");
+    QCOMPARE(dialogs.shown[0].buttons, Dialogs::Buttons::OkCancel);
+    expectUntouched(folder);
+    QCOMPARE(folder.setting("Rmove"), "out");
+    QCOMPARE(folder.setting("Files"), "0");
+    QCOMPARE(folder.setting("Psetting"), MakeCode("pw"));
+}
+
+void TestUninstall::removesTheProgramButNeverTheLocker() {
+    TestFolder folder;
+    install(folder);
+    SaveSetting(kSettingsApp, SettingsSection("/another/folder"), "Psetting", "l97");
+    FakeDialogs dialogs;
+    runUninstall(folder.programFolder(), dialogs);
+    QCOMPARE(dialogs.shown.size(), 2);
+    QCOMPARE(dialogs.shown[1].text, kCompleted);
+    QCOMPARE(dialogs.shown[1].title, "Uninstall Completed Sucessfully");
+    QCOMPARE(remaining(folder), QStringList());
+    QVERIFY(!folder.hasSection());
+    QCOMPARE(GetSetting(kSettingsApp, SettingsSection("/another/folder"), "Psetting"), "l97");
+    QCOMPARE(folder.readFile("Locker/mine.txt"), "my file");
+    QCOMPARE(folder.readFile("Uninstall"), "itself");
+}
+
+void TestUninstall::passesOverMissingFilesAndAMissingSection() {
+    TestFolder folder;
+    folder.writeFile("Readme.txt", "only this one");
+    FakeDialogs dialogs;
+    runUninstall(folder.programFolder(), dialogs);
+    QCOMPARE(dialogs.shown.size(), 2);
+    QCOMPARE(dialogs.shown[1].text, kCompleted);
+    QCOMPARE(remaining(folder), QStringList());
+}
+
+void TestUninstall::stopsAtAFileInUse() {
+    TestFolder folder;
+    install(folder);
+    {
+        const InUse held(folder.path("Readme.txt"));
+        FakeDialogs dialogs;
+        runUninstall(folder.programFolder(), dialogs);
+        QCOMPARE(dialogs.shown.size(), 2);
+        QCOMPARE(dialogs.shown[1].text, kAccessFailure);
+        QCOMPARE(dialogs.shown[1].title, "Uninstall");
+    }
+    // What was deleted before it stays deleted; the rest and the settings remain.
+    QCOMPARE(remaining(folder), (QStringList{"Readme.txt", "d.bat", "e.bat"}));
+    QCOMPARE(folder.setting("Rmove"), "in");
+    QCOMPARE(folder.readFile("Locker/mine.txt"), "my file");
+}
+
+void TestUninstall::stopsAtOnceWhileTheMainProgramRuns() {
+    TestFolder folder;
+    install(folder);
+    QFile::remove(folder.path("Tarvolen"));
+    QVERIFY(
+        QFile::copy(QCoreApplication::applicationDirPath() + "/Tarvolen", folder.path("Tarvolen")));
+    QProcess tarvolen;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    tarvolen.setProcessEnvironment(environment);
+    tarvolen.start(folder.path("Tarvolen"), {});
+    QVERIFY(tarvolen.waitForStarted());
+    // The main program marks its file in use as it starts.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            const int fd = ::open(QFile::encodeName(folder.path("Tarvolen")).constData(), O_RDONLY);
+            const bool inUse = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+            ::close(fd);
+            return inUse;
+        }(),
+        20000);
+    // Its start-up resets the marker; its Uninstall command sets it again.
+    QTRY_COMPARE_WITH_TIMEOUT(folder.setting("Rmove"), "out", 20000);
+    folder.setSetting("Rmove", "in");
+
+    FakeDialogs dialogs;
+    runUninstall(folder.programFolder(), dialogs);
+    tarvolen.kill();
+    tarvolen.waitForFinished();
+    QCOMPARE(dialogs.shown.size(), 2);
+    QCOMPARE(dialogs.shown[1].text, kAccessFailure);
+    expectUntouched(folder);
+    QCOMPARE(folder.setting("Rmove"), "in");
+}
+
+QTEST_GUILESS_MAIN(TestUninstall)
+#include "test_uninstall.moc"

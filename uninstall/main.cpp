@@ -1,0 +1,16 @@
+// Uninstall: removes Tarvolen's files and settings from the folder it lies in. It has no window
+// of its own and speaks only through message boxes.
+#include "platform/dialogs.h"
+#include "platform/programfolder.h"
+#include "uninstall/uninstaller.h"
+
+#include <QApplication>
+
+int main(int argc, char **argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Uninstall"));
+    QApplication::setApplicationVersion(QStringLiteral(TARVOLEN_VERSION));
+    QtDialogs dialogs;
+    runUninstall(runningProgramFolder(), dialogs);
+    return 0;
+}

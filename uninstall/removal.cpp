@@ -1,0 +1,42 @@
+#include "uninstall/removal.h"
+
+#include "common/settings.h"
+#include "platform/files.h"
+
+#include <QStringList>
+
+#include <functional>
+
+namespace {
+
+using Step = std::function<FileError()>;
+
+Step deleting(const QString &file) {
+    return [file] { return removeFileUnlessInUse(file); };
+}
+
+Step normalising(const QString &file) {
+    return [file] { return setNormalAttributes(file); };
+}
+
+} // namespace
+
+bool removeProgram(const QString &programFolder) {
+    const auto file = [&](const char *name) { return programFolder + u'/' + QLatin1String(name); };
+    // The main program comes first: while it runs, nothing at all is removed.
+    const QList<Step> steps = {
+        deleting(file("Tarvolen")),       normalising(file("dzentil.kqx")),
+        normalising(file("ezentil.kqx")), deleting(file("dzentil.kqx")),
+        deleting(file("ezentil.kqx")),    deleting(file("zentil")),
+        deleting(file("Versions.txt")),   deleting(file("Readme.html")),
+        deleting(file("Readme.txt")),     deleting(file("d.bat")),
+        deleting(file("e.bat")),
+    };
+    for (const Step &step : steps) {
+        if (step() == FileError::Access)
+            return false;
+    }
+    // A folder whose program never ran has no section: nothing to delete, and no failure.
+    DeleteSetting(kSettingsApp, SettingsSection(programFolder));
+    return true;
+}

@@ -1,0 +1,58 @@
+#include "uninstall/uninstaller.h"
+
+#include "common/settings.h"
+#include "common/temporaryfolder.h"
+#include "platform/dialogs.h"
+#include "uninstall/removal.h"
+
+namespace {
+
+const QString kTitle = QStringLiteral("Uninstall");
+
+void tell(Dialogs &dialogs, const QString &text, const QString &title) {
+    dialogs.message(nullptr, text, title, Dialogs::Buttons::Ok);
+}
+
+// The main program hands over by setting Rmove to "in" before it starts the uninstaller. A
+// folder with no password or no marker never ran the program far enough to say otherwise.
+bool handedOver(const QString &section) {
+    const QString password = GetSetting(kSettingsApp, section, QStringLiteral("Psetting"));
+    const QString marker = GetSetting(kSettingsApp, section, QStringLiteral("Rmove"));
+    return marker == QLatin1String("in") || marker.isEmpty() || password.isEmpty();
+}
+
+bool confirmed(Dialogs &dialogs) {
+    return dialogs.message(nullptr,
+                           QStringLiteral("Click Ok to confirm the uninstall\r\nAre you sure?"),
+                           QStringLiteral("Uninstall Confirmation"),
+                           Dialogs::Buttons::OkCancel) == Dialogs::Answer::Ok;
+}
+
+void cancel(const QString &section) {
+    SaveSetting(kSettingsApp, section, QStringLiteral("Rmove"), QStringLiteral("out"));
+    SaveSetting(kSettingsApp, section, QStringLiteral("Files"), QStringLiteral("0"));
+}
+
+} // namespace
+
+void runUninstall(const QString &programFolder, Dialogs &dialogs) {
+    if (IsTemporaryFolder(programFolder))
+        return tell(dialogs, kUnzipFirstText, kUnzipFirstTitle);
+    const QString section = SettingsSection(programFolder);
+    if (!handedOver(section))
+        return tell(dialogs, QStringLiteral("Uninstall Tarvolen from within the program."), kTitle);
+    if (!confirmed(dialogs))
+        return cancel(section);
+    if (!removeProgram(programFolder))
+        return tell(dialogs,
+                    QStringLiteral("Please make sure, Tarvolen is not running and\r\n"
+                                   "close other files too. Uninstall will not continue."),
+                    kTitle);
+    tell(dialogs,
+         QStringLiteral("Tarvolen uninstalled sucessfully. You can manually\r\n"
+                        "delete the following files.\r\n"
+                        "\r\n"
+                        "Uninstall\r\n"
+                        "Your personal locker, if not needed."),
+         QStringLiteral("Uninstall Completed Sucessfully"));
+}
