@@ -1,15 +1,95 @@
 #include "locker/window/commands.h"
 
+#include "common/settings.h"
+#include "locker/window/about.h"
 #include "locker/window/captions.h"
 #include "locker/window/lockerwindow.h"
+#include "platform/dialogs.h"
+#include "platform/shell.h"
 
+#include <QCheckBox>
 #include <QPushButton>
 
+namespace {
+
+void saveSetting(LockerWindow &w, const QString &key, const QString &value) {
+    SaveSetting(kSettingsApp, w.settingsSection(), key, value);
+}
+
+} // namespace
+
+// "Exit" ends the program from a prompt; "Back" abandons a change of password, keeping the
+// stored one.
 void Cancel_Click(LockerWindow &w) {
     if (w.Cancel->text() == Caption::CancelExit)
         w.UnloadAll();
+    else if (w.Cancel->text() == Caption::CancelBack)
+        w.enterLockerMenu();
+}
+
+// No old password is asked: the command is only shown while the locker is open.
+void ChangePassword_Click(LockerWindow &w) {
+    w.enterChangeForm();
+}
+
+// A missing folder opens nothing, and nothing is said.
+void OpenLocker_Click(LockerWindow &w) {
+    w.shell().open(w.path(QStringLiteral("Locker")));
+}
+
+// Runs at every change of the box, by the user or by start-up; the greyed state stores nothing.
+void MasterCheck_Click(LockerWindow &w) {
+    const Qt::CheckState state = w.MasterCheck->checkState();
+    if (state == Qt::Checked)
+        saveSetting(w, QStringLiteral("Msetting"), QStringLiteral("1"));
+    else if (state == Qt::Unchecked)
+        saveSetting(w, QStringLiteral("Msetting"), QStringLiteral("0"));
+}
+
+void Help_Click(LockerWindow &w) {
+    if (w.shell().open(w.path(QStringLiteral("Readme.html"))) == Shell::OpenResult::NotFound)
+        w.dialogs().message(&w, QStringLiteral("Can't find Readme.html file."),
+                            QStringLiteral("Troubleshooting"), Dialogs::Buttons::Ok);
+}
+
+// Hands over to the uninstaller: the marker tells it that the user asked from here. The close
+// that follows offers the exit menu while the locker is open, and then goes ahead whatever is
+// chosen.
+void Uninstall_Click(LockerWindow &w) {
+    const auto answer =
+        w.dialogs().message(&w,
+                            QStringLiteral("Do you really want to uninstall Tarvolen.\r\n"
+                                           "Your personal locker folder will not be deleted.\r\n"
+                                           "Are you sure?"),
+                            QStringLiteral("Uninstall"), Dialogs::Buttons::YesNo);
+    if (answer != Dialogs::Answer::Yes) {
+        saveSetting(w, QStringLiteral("Rmove"), QStringLiteral("out"));
+        return;
+    }
+    saveSetting(w, QStringLiteral("Rmove"), QStringLiteral("in"));
+    w.QuitFlag = 1;
+    w.shell().startProgram(w.path(QStringLiteral("Uninstall")), QStringLiteral("/"));
+    w.UnloadAll();
+}
+
+// One About window: a second click brings the open one to the front.
+void Command1_Click(LockerWindow &w) {
+    if (!w.about)
+        w.about = new About(w);
+    w.about->show();
+    w.about->raise();
+    w.about->activateWindow();
 }
 
 void connectCommands(LockerWindow &w) {
-    QObject::connect(w.Cancel, &QPushButton::clicked, &w, [&w] { Cancel_Click(w); });
+    const auto onClick = [&w](QPushButton *button, void (*handler)(LockerWindow &)) {
+        QObject::connect(button, &QPushButton::clicked, &w, [&w, handler] { handler(w); });
+    };
+    onClick(w.Cancel, Cancel_Click);
+    onClick(w.ChangePassword, ChangePassword_Click);
+    onClick(w.OpenLocker, OpenLocker_Click);
+    onClick(w.Help, Help_Click);
+    onClick(w.Uninstall, Uninstall_Click);
+    onClick(w.Command1, Command1_Click);
+    QObject::connect(w.MasterCheck, &QCheckBox::stateChanged, &w, [&w] { MasterCheck_Click(w); });
 }

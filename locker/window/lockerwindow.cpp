@@ -4,6 +4,7 @@
 #include "locker/window/captions.h"
 #include "locker/window/changelabel.h"
 #include "locker/window/fonts.h"
+#include "locker/window/geometry.h"
 #include "locker/window/passwordvalidator.h"
 
 #include <QAction>
@@ -19,11 +20,6 @@
 #include <algorithm>
 
 namespace {
-
-// Places are given in twips, 15 to the pixel.
-QRect twips(int left, int top, int width, int height) {
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
 
 QLabel *whiteLabel(QWidget *parent, const QString &text, QRect place, const QFont &font,
                    Qt::Alignment alignment) {
@@ -70,6 +66,7 @@ LockerWindow::LockerWindow(const QString &programFolder, Dialogs &dialogs, Shell
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(twips(0, 0, 2700, 5325).size());
+    centreOnScreen(*this);
     QIcon icon;
     icon.addFile(QStringLiteral(":/images/app-16.png"), QSize(16, 16));
     icon.addFile(QStringLiteral(":/images/app-32.png"), QSize(32, 32));

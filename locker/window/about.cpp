@@ -1,0 +1,63 @@
+#include "locker/window/about.h"
+
+#include "locker/window/fonts.h"
+#include "locker/window/geometry.h"
+#include "locker/window/lockerwindow.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+
+namespace {
+
+QLabel *blackLabel(QWidget *parent, const QString &text, QRect place, Qt::Alignment alignment) {
+    auto *label = new QLabel(text, parent);
+    label->setGeometry(place);
+    label->setFont(comicSans(8.25, false));
+    label->setAlignment(alignment | Qt::AlignTop);
+    label->setStyleSheet(QStringLiteral("color: black; background: transparent;"));
+    return label;
+}
+
+} // namespace
+
+About::About(LockerWindow &main) : QWidget(nullptr), m_main(main) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("About Version 3.0"));
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(twips(0, 0, 4920, 5535).size());
+
+    Frame1 = new QFrame(this);
+    Frame1->setFrameShape(QFrame::Box);
+    Frame1->setGeometry(twips(120, 0, 4695, 5415));
+    Label1 = blackLabel(
+        Frame1,
+        QStringLiteral("Thank you for keeping your files in Tarvolen. We are a small team who "
+                       "wanted a locker that is simple to use and never loses a file. The "
+                       "picture below is our locker at dusk, the hour we like to finish work. "
+                       "Our other programs are at https://tarvolen.example.org"),
+        twips(120, 240, 4335, 1215), Qt::AlignLeft);
+    Label1->setWordWrap(true);
+    Picture1 = new QLabel(Frame1);
+    Picture1->setGeometry(twips(120, 1560, 4455, 2895));
+    Picture1->setPixmap(QPixmap(QStringLiteral(":/images/about-picture.png")));
+    Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label2 =
+        blackLabel(Frame1, QStringLiteral("The locker at dusk, drawn by the makers of Tarvolen."),
+                   twips(120, 4560, 4335, 255), Qt::AlignHCenter);
+    Command1 = new QPushButton(QStringLiteral("OK"), Frame1);
+    Command1->setGeometry(twips(1560, 4920, 1455, 375));
+    Command1->setFont(comicSans(8.25, false));
+    connect(Command1, &QPushButton::clicked, this, &QWidget::close);
+
+    centreOnScreen(*this);
+}
+
+void About::closeEvent(QCloseEvent *event) {
+    if (!m_main.isUnloaded())
+        m_main.focusPassword();
+    event->accept();
+}
