@@ -1,9 +1,11 @@
 #include "cipher/format.h"
 
 #include "cipher/keys.h"
+#include "cipher/output.h"
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -32,19 +34,6 @@ ssize_t readFull(int fd, unsigned char *buffer, std::size_t count) {
         done += static_cast<std::size_t>(n);
     }
     return static_cast<ssize_t>(done);
-}
-
-bool writeAll(int fd, const unsigned char *data, std::size_t count) {
-    while (count > 0) {
-        const ssize_t n = ::write(fd, data, count);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        count -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 void putU64(unsigned char *out, std::uint64_t value) {
@@ -102,13 +91,15 @@ bool isEncrypted(int fd) {
            hasMagic(header);
 }
 
-std::string encryptStream(int in, int out, const Key &key, const KeyParameters &parameters) {
+std::string encryptStream(int in, int outFd, const Key &key, const KeyParameters &parameters) {
+    ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
+    Output out(outFd);
     crypto_secretstream_xchacha20poly1305_state state;
     Bytes header = headerPrefix(parameters);
     header.resize(kHeaderSize);
     crypto_secretstream_xchacha20poly1305_init_push(
         &state, header.data() + header.size() - kStreamHeaderSize, key.data());
-    if (!writeAll(out, header.data(), header.size()))
+    if (!out.write(header.data(), header.size()))
         return writeError();
 
     // One chunk is read ahead, so that the last chunk is known when it is sealed.
@@ -128,16 +119,18 @@ std::string encryptStream(int in, int out, const Key &key, const KeyParameters &
             &state, sealed.data(), &sealedSize, current.data(),
             static_cast<unsigned long long>(currentSize), nullptr, 0,
             last ? crypto_secretstream_xchacha20poly1305_TAG_FINAL : 0);
-        if (!writeAll(out, sealed.data(), sealedSize))
+        if (!out.write(sealed.data(), sealedSize))
             return writeError();
         if (last)
-            return {};
+            return out.finish() ? std::string() : writeError();
         current.swap(next);
         currentSize = nextSize;
     }
 }
 
-std::string decryptStream(int in, int out, KeyStore &keys) {
+std::string decryptStream(int in, int outFd, KeyStore &keys) {
+    ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
+    Output out(outFd);
     Bytes header(kHeaderSize);
     const ssize_t headerSize = readFull(in, header.data(), header.size());
     if (headerSize < 0)
@@ -165,7 +158,7 @@ std::string decryptStream(int in, int out, KeyStore &keys) {
                 &state, plain.data(), &plainSize, &tag, sealed.data(),
                 static_cast<unsigned long long>(sealedSize), nullptr, 0) != 0)
             return "does not authenticate (wrong password or damaged data)";
-        if (!writeAll(out, plain.data(), plainSize))
+        if (!out.write(plain.data(), plainSize))
             return writeError();
         if (tag == crypto_secretstream_xchacha20poly1305_TAG_FINAL)
             break;
@@ -173,7 +166,7 @@ std::string decryptStream(int in, int out, KeyStore &keys) {
     unsigned char extra;
     if (readFull(in, &extra, 1) != 0)
         return "data after the last chunk";
-    return {};
+    return out.finish() ? std::string() : writeError();
 }
 
 } // namespace zentil
