@@ -7,7 +7,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     exit 1
 fi
 scripts/install-deps.sh run
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTARVOLEN_TESTS=OFF
 cmake --build build/release -j "$(nproc)"
 cmake --install build/release --prefix "$PWD/dist/Tarvolen"
 exec "$PWD/dist/Tarvolen/Tarvolen"
