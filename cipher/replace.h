@@ -13,11 +13,11 @@ bool isTemporaryName(const std::string &name);
 // Writes from the file to a new file through transform(in, out); returns "" or why it failed.
 using Transform = std::function<std::string(int in, int out)>;
 
-// Replaces the regular file name in the folder dirFd by what transform makes of it, so that at
-// every moment the name holds either the whole old file or the whole new one: a temporary file
-// beside it, flushed to disk, renamed over it, the folder flushed. The new file keeps the old
-// one's mode and modification time. Returns "" on success, otherwise why it failed; the old file
-// is then untouched.
+// Replaces the regular file name in the folder dirFd by what transform makes of it, when
+// wanted(in) says the file needs it, so that at every moment the name holds either the whole old
+// file or the whole new one: a temporary file beside it, flushed to disk, renamed over it, the
+// folder flushed. The new file keeps the old one's mode and modification time. Returns "" on
+// success or when the file was not wanted, otherwise why it failed; the old file is then untouched.
 std::string replaceInPlace(int dirFd, const std::string &name, const Transform &transform,
                            const std::function<bool(int in)> &wanted);
 

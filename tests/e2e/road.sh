@@ -29,9 +29,9 @@ shot() {
     import -window root "$shots/$(printf %02d "$step")-$1.png" 2>/dev/null || true
 }
 
-# Waits for a window whose name matches exactly; prints its id.
+# Waits up to 20 s for a window whose name matches exactly; prints its id.
 window() {
-    xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1
+    timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1
 }
 
 gone() {
