@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 
@@ -23,7 +24,7 @@ QLabel *blackLabel(QWidget *parent, const QString &text, QRect place, Qt::Alignm
 
 } // namespace
 
-About::About(LockerWindow &main) : QWidget(nullptr), m_main(main) {
+About::About(LockerWindow &main) : QWidget(nullptr), m_main(&main) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("About Version 3.0"));
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -35,10 +36,11 @@ About::About(LockerWindow &main) : QWidget(nullptr), m_main(main) {
     Frame1->setGeometry(twips(120, 0, 4695, 5415));
     Label1 = blackLabel(
         Frame1,
-        QStringLiteral("Thank you for keeping your files in Tarvolen. We are a small team who "
+        // The address has a line of its own, so that it is never broken in two.
+        QStringLiteral("Thanks for keeping your files in Tarvolen. We are a small team who "
                        "wanted a locker that is simple to use and never loses a file. The "
                        "picture below is our locker at dusk, the hour we like to finish work. "
-                       "Our other programs are at https://tarvolen.example.org"),
+                       "Our other programs are at\nhttps://tarvolen.example.org"),
         twips(120, 240, 4335, 1215), Qt::AlignLeft);
     Label1->setWordWrap(true);
     Picture1 = new QLabel(Frame1);
@@ -46,7 +48,7 @@ About::About(LockerWindow &main) : QWidget(nullptr), m_main(main) {
     Picture1->setPixmap(QPixmap(QStringLiteral(":/images/about-picture.png")));
     Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label2 =
-        blackLabel(Frame1, QStringLiteral("The locker at dusk, drawn by the makers of Tarvolen."),
+        blackLabel(Frame1, QStringLiteral("Our locker at dusk, drawn by the makers of Tarvolen."),
                    twips(120, 4560, 4335, 255), Qt::AlignHCenter);
     Command1 = new QPushButton(QStringLiteral("OK"), Frame1);
     Command1->setGeometry(twips(1560, 4920, 1455, 375));
@@ -56,8 +58,12 @@ About::About(LockerWindow &main) : QWidget(nullptr), m_main(main) {
     centreOnScreen(*this);
 }
 
+// At a prompt the main window takes the keyboard back, so that typing goes on in Password; in
+// the locker menu, where Password is hidden, the main window is left as it is.
 void About::closeEvent(QCloseEvent *event) {
-    if (!m_main.isUnloaded())
-        m_main.focusPassword();
+    if (m_main && !m_main->isUnloaded() && m_main->Password->isVisible()) {
+        m_main->activateWindow();
+        m_main->focusPassword();
+    }
     event->accept();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 class LockerWindow;
@@ -25,5 +26,6 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    LockerWindow &m_main;
+    // Held loosely: the main window may be gone before this one closes.
+    QPointer<LockerWindow> m_main;
 };

@@ -27,6 +27,7 @@ private slots:
     void closingInTheLockerMenuChangesNothing();
     void unloadAllClosesItFirst();
     void closingTheMainWindowLeavesItOpen();
+    void closingAfterTheMainWindowIsGoneDoesNothing();
 };
 
 void TestAbout::showsOneWindow() {
@@ -59,8 +60,11 @@ void TestAbout::closingGivesThePasswordBoxTheFocus() {
     f.start();
     f.window.Command1->click();
     f.window.Command1->setFocus();
+    QTRY_VERIFY(aboutWindows().first()->isActiveWindow());
     aboutWindows().first()->Command1->click();
     QCOMPARE(f.window.focusWidget(), f.window.Password);
+    // Typing goes on in the main window.
+    QTRY_VERIFY(f.window.isActiveWindow());
 }
 
 void TestAbout::closingInTheLockerMenuChangesNothing() {
@@ -98,6 +102,18 @@ void TestAbout::closingTheMainWindowLeavesItOpen() {
     QVERIFY(f.window.close());
     QCOMPARE(aboutWindows().size(), 1);
     aboutWindows().first()->close();
+}
+
+void TestAbout::closingAfterTheMainWindowIsGoneDoesNothing() {
+    QPointer<About> about;
+    {
+        LockerFixture f;
+        f.start();
+        f.window.Command1->click();
+        about = aboutWindows().first();
+    }
+    QVERIFY(about->close());
+    QTRY_VERIFY(about.isNull());
 }
 
 QTEST_MAIN(TestAbout)
