@@ -14,6 +14,7 @@ private slots:
     void helpOpensTheReadmeOrSaysItIsMissing();
     void openLockerOpensTheFolderOrNothing();
     void uninstallAnsweredNoResetsTheMarker();
+    void uninstallAnsweredYesHandsOverAndCloses_data();
     void uninstallAnsweredYesHandsOverAndCloses();
 };
 
@@ -128,11 +129,21 @@ void TestCommands::uninstallAnsweredNoResetsTheMarker() {
     QCOMPARE(f.window.QuitFlag, 0);
 }
 
+void TestCommands::uninstallAnsweredYesHandsOverAndCloses_data() {
+    QTest::addColumn<QString>("choice");
+    QTest::newRow("cancel") << "Cancel";
+    QTest::newRow("lock") << "Lock Folder and Exit";
+    // Its own question answered No, which alone would keep the window open.
+    QTest::newRow("no lock, then no") << "Exit without Locking";
+}
+
 void TestCommands::uninstallAnsweredYesHandsOverAndCloses() {
+    QFETCH(QString, choice);
     LockerFixture f;
     f.openLocker();
     f.dialogs.queueAnswer(Dialogs::Answer::Yes);
-    f.dialogs.queueMenuChoice("Cancel");
+    f.dialogs.queueAnswer(Dialogs::Answer::No);
+    f.dialogs.queueMenuChoice(choice);
     f.window.Uninstall->click();
     QCOMPARE(f.folder.setting("Rmove"), "in");
     QCOMPARE(f.window.QuitFlag, 1);
