@@ -6,7 +6,7 @@ set -eu
 packages="g++ cmake make pkgconf qt6-base-dev libgl-dev libsodium-dev
           fonts-texgyre fonts-comic-neue fonts-liberation fonts-dejavu-core"
 if [ "${1:-run}" = test ]; then
-    packages="$packages xvfb xauth xdotool x11-utils imagemagick"
+    packages="$packages xvfb xauth xdotool x11-utils imagemagick dbus-daemon python3-pyatspi"
 fi
 
 missing=""

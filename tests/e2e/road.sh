@@ -1,22 +1,49 @@
 #!/bin/bash
 # Drives the installed Tarvolen under Xvfb with xdotool, as a person would, from the first start
-# to the uninstall, and checks what a person would check: the windows and boxes that appear, the
-# files on disk and the settings. Usage: road.sh <build folder>
+# to the uninstall, and checks what a person would check: the captions and boxes on the screen
+# (read through the accessibility bus), the files on disk and the settings.
+# Usage: road.sh <build folder>
 set -euo pipefail
 
+# A private session bus carries the accessibility bus that widgets.py reads.
+if [ -z "${ROAD_SESSION_BUS:-}" ]; then
+    ROAD_SESSION_BUS=1 exec dbus-run-session -- bash "$0" "$@" \
+        2> >(grep -v -e 'fd limit' -e '^dbus-daemon\[' -e '^SpiRegistry' >&2)
+fi
+
 build=$(cd "$1" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
 shots="$build/e2e-screenshots"
-work=$(mktemp -d /tmp/tarvolen-road-XXXXXX)
+# The programs refuse a folder whose path contains "temp", in any letter case.
+while :; do
+    work=$(mktemp -d /tmp/tarvolen-road-XXXXXX)
+    case "${work,,}" in *temp*) rmdir "$work" ;; *) break ;; esac
+done
 program="$work/Tarvolen"
 settings="$work/config/tarvolen/vemb.ini"
 step=0
 
+# Ends the processes that run from the program folder (Tarvolen, Uninstall, zentil), by id.
+end_programs() {
+    local exe
+    for exe in /proc/[0-9]*/exe; do
+        case "$(readlink "$exe" 2>/dev/null)" in
+        "$program"/*) kill "$(basename "$(dirname "$exe")")" 2>/dev/null || true ;;
+        esac
+    done
+}
+
 cleanup() {
-    pkill -f "$program/" 2>/dev/null || true
-    [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
+    end_programs
+    [ -z "${xvfb:-}" ] || kill "$xvfb" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
+
+shot() {
+    step=$((step + 1))
+    import -window root "$shots/$(printf %02d "$step")-$1.png" 2>/dev/null || true
+}
 
 fail() {
     echo "FAIL: $*" >&2
@@ -24,12 +51,12 @@ fail() {
     exit 1
 }
 
-shot() {
-    step=$((step + 1))
-    import -window root "$shots/$(printf %02d "$step")-$1.png" 2>/dev/null || true
+# Waits until the given texts are on the screen (see widgets.py for --not and --timeout).
+see() {
+    /usr/bin/python3 "$here/widgets.py" wait "$@" || fail "not on the screen as expected: $*"
 }
 
-# Waits up to 20 s for a window whose name matches exactly; prints its id.
+# Waits up to 20 s for a window whose title matches exactly; prints its id.
 window() {
     timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1
 }
@@ -49,29 +76,48 @@ type_password() {
     xdotool key Return
 }
 
-# Answers a message box with the given key once it has appeared.
+# Answers the message box with the given title, showing the given text, by a key press.
 answer() {
     local box
     box=$(window "$1")
     [ -n "$box" ] || fail "no box titled $1"
-    sleep 0.3
-    shot "box-$2"
-    xdotool windowfocus --sync "$box" key "$2"
+    see "$1" "$2"
+    shot "box-${1// /-}"
+    xdotool windowfocus --sync "$box" key "$3"
     gone "$1" || fail "box $1 did not close"
 }
 
-# Clicks a control of the main window at its place in the window (pixels from the top left).
-click_at() {
-    xdotool mousemove --window "$main" "$1" "$2" click 1
+# Clicks the main window's control at its place, given in twips (15 to the pixel) from the top
+# left corner of the client area: left, top, width, height.
+click_control() {
+    xdotool mousemove --window "$main" $((($1 + $3 / 2) / 15)) $((($2 + $4 / 2) / 15)) click 1
 }
+click_exit_program() { click_control 1440 600 975 855; }
+click_uninstall() { click_control 1440 1920 975 855; }
+
+# Chooses the n-th item of the exit menu, which pops up at the pointer, with the arrow keys.
+# The menu is not among the widgets that widgets.py reads; it is told by the window it opens.
+choose() {
+    for _ in $(seq 50); do
+        [ "$(xdotool search --onlyvisible --pid "$tarvolen" 2>/dev/null | wc -l)" -ge 2 ] && break
+        sleep 0.1
+    done
+    [ "$(xdotool search --onlyvisible --pid "$tarvolen" | wc -l)" -ge 2 ] || fail "no exit menu"
+    shot "exit-menu"
+    for _ in $(seq "$1"); do xdotool key Down; done
+    xdotool key Return
+}
+lock_folder_and_exit=1
+exit_without_locking=2
+cancel=3 # below the separator
 
 start_tarvolen() {
-    XDG_CONFIG_HOME="$work/config" PATH="$work/bin:$PATH" QT_QPA_PLATFORM=xcb \
-        "$program/Tarvolen" >"$work/tarvolen.log" 2>&1 &
+    XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" XDG_CURRENT_DESKTOP= \
+        PATH="$work/bin:$PATH" QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
+        "$program/Tarvolen" >>"$work/tarvolen.log" 2>&1 &
     tarvolen=$!
     main=$(window "Tarvolen v3.0")
     [ -n "$main" ] || fail "the main window did not appear"
-    sleep 0.5
 }
 
 wait_for_end() {
@@ -79,15 +125,36 @@ wait_for_end() {
         kill -0 "$tarvolen" 2>/dev/null || return 0
         sleep 0.1
     done
-    fail "Tarvolen did not end"
+    fail "Tarvolen did not end within 10 s"
 }
 
 setting() {
     sed -n "s/^$1=//p" "$settings" 2>/dev/null || true
 }
 
+# How often the file manager was asked to open the locker folder.
+openings() {
+    grep -c -x -e "$program/Locker" -e "file://$program/Locker" "$work/opened" 2>/dev/null || true
+}
+
+wait_for_opening() {
+    for _ in $(seq 100); do
+        [ "$(openings)" -ge "$1" ] && return 0
+        sleep 0.1
+    done
+    fail "the file manager was not asked to open the locker folder"
+}
+
+locker_menu=("    Open Locker          Lock" "    Change Key      Uninstall" "Master key on")
+prompt=(--not "    Open Locker          Lock" --not "Exit and Lock")
+
+locker_sums() {
+    (cd "$program/Locker" && find . -type f -exec md5sum {} + | sort)
+}
+
 rm -rf "$shots"
-mkdir -p "$shots" "$work/bin"
+mkdir -p "$shots" "$work/bin" "$work/runtime" "$work/originals"
+chmod 700 "$work/runtime"
 cmake --install "$build" --prefix "$program" >/dev/null
 
 # The desktop's opener stands in for a file manager: it notes what it was asked to open.
@@ -98,84 +165,99 @@ SH
 chmod +x "$work/bin/xdg-open"
 
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n 1 "$work/display")"
 
 echo "First start: the password set twice opens the locker."
 start_tarvolen
+see "Set  new Password" "Set" "Exit" "Help" $'Please read help if you\nare a new user.' "${prompt[@]}"
+[ "$(setting Msetting)" = 1 ] || fail "the Master Key switch is not stored as on"
 shot "first-start"
 type_password "Summer Rain"
+see "Enter Again to Confirm" "Confirm" "Exit"
 shot "confirm"
 type_password "summer rain"
+see "Please Wait..." --not "Confirm" --not "Exit"
 shot "please-wait"
-for _ in $(seq 60); do grep -q "Locker" "$work/opened" 2>/dev/null && break; sleep 0.1; done
-grep -q "$program/Locker" "$work/opened" || fail "the locker was not opened"
-[ -d "$program/Locker" ] || fail "no locker folder"
-[ "$(setting Psetting)" = "l115l117l109l109l101l114l32l114l97l105l110" ] || fail "password not stored"
-sleep 0.3
+see "${locker_menu[@]}" --not "Please Wait..."
 shot "locker-open"
+wait_for_opening 1
+[ -d "$program/Locker" ] || fail "no locker folder"
+[ -n "$(setting Psetting)" ] || fail "the password was not stored"
+[ "$(setting Rmove)" = out ] || fail "Rmove is not out once the locker is open"
 
 echo "Files go in; Lock Folder and Exit encrypts them and ends the program."
-head -c 300000 /dev/urandom >"$program/Locker/photo.bin"
+{
+    head -c 200000 /dev/urandom
+    printf 'MIDDLE-OF-THE-PHOTO'
+    head -c 200000 /dev/urandom
+} >"$program/Locker/photo.bin"
 printf 'Dear diary,\ntoday I locked my files.\n' >"$program/Locker/diary.txt"
 mkdir -p "$program/Locker/letters"
-printf 'a letter' >"$program/Locker/letters/to mum.txt"
-(cd "$program/Locker" && find . -type f -exec md5sum {} + | sort) >"$work/sums"
-click_at 128 68 # ExitProgram
-sleep 0.5
-shot "exit-menu"
-xdotool key Down Return # Lock Folder and Exit
-sleep 0.6
+printf 'A LETTER TO MUM' >"$program/Locker/letters/to mum.txt"
+cp -r "$program/Locker/." "$work/originals"
+locker_sums >"$work/sums"
+click_exit_program
+choose $lock_folder_and_exit
+see "Files Locked Sucessfully" --not "Exit and Lock"
 shot "locking"
 wait_for_end
-sleep 1
 [ "$(setting Files)" = 1 ] || fail "Files is not 1 after locking"
-grep -q "today I locked" "$program/Locker/diary.txt" && fail "the diary is still readable"
-[ "$(head -c 6 "$program/Locker/letters/to mum.txt")" = ZENTIL ] || fail "a file was not encrypted"
+[ "$(setting Rmove)" = out ] || fail "Rmove is not out after locking"
+for file in photo.bin diary.txt "letters/to mum.txt"; do
+    [ -f "$program/Locker/$file" ] || fail "$file is gone"
+    cmp -s "$program/Locker/$file" "$work/originals/$file" && fail "$file was not encrypted"
+done
+grep -r -a -q -e "today I locked" -e MIDDLE-OF-THE-PHOTO -e "A LETTER TO MUM" "$program/Locker" &&
+    fail "original content is readable in the locked files"
 [ ! -e "$program/e.bat" ] || fail "e.bat was left behind"
 
 echo "A wrong password is refused; the right one opens the same files."
 start_tarvolen
+see "Enter Password" "OK" "Exit" $'\nFiles Encrypted.' "${prompt[@]}"
 shot "files-encrypted"
 # The window alone, as the README shows it.
 import -window "$main" "$shots/window.png"
 type_password "winter rain"
-answer Protection Return
+answer Protection "Access Denied, Invalid Password" Return
+see "Enter Password" "OK" $'\nFiles Encrypted.'
 type_password "SUMMER RAIN"
-for _ in $(seq 60); do [ "$(grep -c Locker "$work/opened")" -ge 2 ] && break; sleep 0.1; done
-sleep 0.5
+see "Please Wait..." $'\nFiles Encrypted.'
+see "${locker_menu[@]}"
+wait_for_opening 2
 shot "reopened"
-(cd "$program/Locker" && find . -type f -exec md5sum {} + | sort) | diff - "$work/sums" >/dev/null ||
-    fail "the files are not as they were put in"
+locker_sums | diff - "$work/sums" >/dev/null || fail "the files are not as they were put in"
 
 echo "Exit without Locking leaves them readable."
-click_at 128 68
-sleep 0.5
-xdotool key Down Down Return # Exit without Locking
-answer "Please note" alt+y
+click_exit_program
+choose $exit_without_locking
+answer "Please note" $'Your files will not be encrypted.\nAre you sure?' alt+y
 wait_for_end
 [ "$(setting Files)" = 0 ] || fail "Files is not 0 after leaving without locking"
-grep -q "today I locked" "$program/Locker/diary.txt" || fail "the diary was changed"
+locker_sums | diff - "$work/sums" >/dev/null || fail "the files were changed"
 
 echo "Uninstall removes the program and its settings, never the locker."
 start_tarvolen
+see "Enter Password" $'\nFiles Accessable.'
 type_password "summer rain"
-sleep 2.5
+see "${locker_menu[@]}"
 shot "before-uninstall"
-click_at 128 156 # Uninstall
-answer Uninstall alt+y
-sleep 0.4
-shot "exit-menu-on-uninstall"
-xdotool key Escape
+click_uninstall
+answer Uninstall $'Do you really want to uninstall Tarvolen.\nYour personal locker folder will not be deleted.\nAre you sure?' alt+y
+[ "$(setting Rmove)" = in ] || fail "Rmove is not in after the uninstall command"
+# The locker is open, so the close offers the exit menu; the program ends whatever is chosen.
+choose $cancel
 wait_for_end
-answer "Uninstall Confirmation" Return
-answer "Uninstall Completed Sucessfully" Return
+answer "Uninstall Confirmation" $'Click Ok to confirm the uninstall\nAre you sure?' Return
+answer "Uninstall Completed Sucessfully" \
+    $'Tarvolen uninstalled sucessfully. You can manually\ndelete the following files.\n\nUninstall\nYour personal locker, if not needed.' Return
 for file in Tarvolen zentil dzentil.kqx ezentil.kqx Readme.html Readme.txt Versions.txt d.bat e.bat; do
     [ ! -e "$program/$file" ] || fail "$file was not removed"
 done
-[ -z "$(setting Psetting)" ] || fail "the settings were not removed"
-(cd "$program/Locker" && find . -type f -exec md5sum {} + | sort) | diff - "$work/sums" >/dev/null ||
-    fail "the locker did not survive"
+[ "$(ls "$program")" = "$(printf 'Locker\nUninstall')" ] ||
+    fail "the program folder holds more than Locker and Uninstall: $(ls "$program")"
+grep -q -E '^(Psetting|Msetting|Files|Rmove)=' "$settings" 2>/dev/null && fail "the settings were not removed"
+locker_sums | diff - "$work/sums" >/dev/null || fail "the locker did not survive"
 echo "The whole road passed."

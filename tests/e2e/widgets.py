@@ -1,0 +1,109 @@
+#!/usr/bin/python3
+"""Reads the widgets that the programs show, through the desktop's accessibility bus.
+
+Every label's text, every button's name or tooltip and every window's title that is on the
+screen counts as a text that a person sees. Pop-up menus are not among them: the toolkit
+leaves them out of the tree. Line breaks in a text are written
+as \\n (a label's carriage return and line feed both count as one \\n).
+
+  widgets.py wait [--timeout S] [--not TEXT]... TEXT...
+      waits until every TEXT is shown and no --not TEXT is; prints what is shown on failure
+  widgets.py shown
+      prints every text that is shown, one a line
+"""
+import argparse
+import sys
+import time
+
+import pyatspi
+
+SHOWN_ROLES = {
+    pyatspi.ROLE_LABEL,
+    pyatspi.ROLE_PUSH_BUTTON,
+    pyatspi.ROLE_CHECK_BOX,
+    pyatspi.ROLE_FRAME,
+    pyatspi.ROLE_DIALOG,
+    pyatspi.ROLE_FILLER,
+    pyatspi.ROLE_WINDOW,
+    pyatspi.ROLE_ALERT,
+}
+
+
+def normal(text):
+    return text.replace("\r\n", "\n")
+
+
+def visible_widgets(acc):
+    """Yields (text, accessible) for every shown widget under acc."""
+    try:
+        state = acc.getState()
+        if acc.getRole() != pyatspi.ROLE_APPLICATION and not state.contains(
+            pyatspi.STATE_SHOWING
+        ):
+            return
+        if acc.getRole() in SHOWN_ROLES:
+            for text in (acc.name, acc.description):
+                if text:
+                    yield normal(text), acc
+        children = [acc.getChildAtIndex(i) for i in range(acc.childCount)]
+    except Exception:  # a widget that went away while we looked
+        return
+    for child in children:
+        if child is not None:
+            yield from visible_widgets(child)
+
+
+def shown():
+    desktop = pyatspi.Registry.getDesktop(0)
+    found = {}
+    for i in range(desktop.childCount):
+        app = desktop.getChildAtIndex(i)
+        if app is not None:
+            for text, acc in visible_widgets(app):
+                found.setdefault(text, acc)
+    return found
+
+
+def poll(timeout, ready):
+    """Calls ready(shown texts) until it gives something other than None, or fails.
+    Right after the accessibility bus starts, the desktop may list no program yet."""
+    deadline = time.monotonic() + timeout
+    while True:
+        texts = shown()
+        result = ready(texts)
+        if result is not None:
+            return result
+        if time.monotonic() > deadline:
+            print("Shown instead:", file=sys.stderr)
+            for text in texts:
+                print("  " + repr(text), file=sys.stderr)
+            sys.exit(1)
+        time.sleep(0.1)
+
+
+def wait(args):
+    def ready(texts):
+        missing = [t for t in args.texts if t not in texts]
+        present = [t for t in args.absent if t in texts]
+        return True if not missing and not present else None
+
+    poll(args.timeout, ready)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("command", choices=["wait", "shown"])
+    parser.add_argument("--timeout", type=float, default=10)
+    parser.add_argument("--not", dest="absent", action="append", default=[])
+    parser.add_argument("texts", nargs="*")
+    args = parser.parse_args()
+    args.texts = [normal(t) for t in args.texts]
+    if args.command == "shown":
+        for text in shown():
+            print(repr(text))
+    else:
+        wait(args)
+
+
+if __name__ == "__main__":
+    main()
