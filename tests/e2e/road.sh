@@ -8,7 +8,7 @@ set -euo pipefail
 # A private session bus carries the accessibility bus that widgets.py reads.
 if [ -z "${ROAD_SESSION_BUS:-}" ]; then
     ROAD_SESSION_BUS=1 exec dbus-run-session -- bash "$0" "$@" \
-        2> >(grep -v -e 'fd limit' -e '^dbus-daemon\[' -e '^SpiRegistry' >&2)
+        > >(grep -v '^SpiRegistry') 2> >(grep -v -e 'fd limit' -e '^dbus-daemon\[' >&2)
 fi
 
 build=$(cd "$1" && pwd)
@@ -112,7 +112,7 @@ exit_without_locking=2
 cancel=3 # below the separator
 
 start_tarvolen() {
-    XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" XDG_CURRENT_DESKTOP= \
+    XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" XDG_CURRENT_DESKTOP='' \
         PATH="$work/bin:$PATH" QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
         "$program/Tarvolen" >>"$work/tarvolen.log" 2>&1 &
     tarvolen=$!
@@ -168,7 +168,8 @@ exec 3>"$work/display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n 1 "$work/display")"
+DISPLAY=":$(head -n 1 "$work/display")"
+export DISPLAY
 
 echo "First start: the password set twice opens the locker."
 start_tarvolen
