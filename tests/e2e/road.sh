@@ -23,14 +23,19 @@ program="$work/Tarvolen"
 settings="$work/config/tarvolen/vemb.ini"
 step=0
 
-# Ends the processes that run from the program folder (Tarvolen, Uninstall, zentil), by id.
-end_programs() {
+# The ids of the processes that run from the program folder (Tarvolen, Uninstall, zentil).
+program_processes() {
     local exe
     for exe in /proc/[0-9]*/exe; do
         case "$(readlink "$exe" 2>/dev/null)" in
-        "$program"/*) kill "$(basename "$(dirname "$exe")")" 2>/dev/null || true ;;
+        "$program"/*) basename "$(dirname "$exe")" ;;
         esac
     done
+}
+
+end_programs() {
+    local pid
+    for pid in $(program_processes); do kill "$pid" 2>/dev/null || true; done
 }
 
 cleanup() {
@@ -130,6 +135,14 @@ wait_for_end() {
 
 setting() {
     sed -n "s/^$1=//p" "$settings" 2>/dev/null || true
+}
+
+wait_for_setting() {
+    for _ in $(seq 50); do
+        [ "$(setting "$1")" = "$2" ] && return 0
+        sleep 0.1
+    done
+    fail "$1 is not $2 but '$(setting "$1")'"
 }
 
 # How often the file manager was asked to open the locker folder.
@@ -247,13 +260,15 @@ see "${locker_menu[@]}"
 shot "before-uninstall"
 click_uninstall
 answer Uninstall $'Do you really want to uninstall Tarvolen.\nYour personal locker folder will not be deleted.\nAre you sure?' alt+y
-[ "$(setting Rmove)" = in ] || fail "Rmove is not in after the uninstall command"
+wait_for_setting Rmove in
 # The locker is open, so the close offers the exit menu; the program ends whatever is chosen.
 choose $cancel
 wait_for_end
 answer "Uninstall Confirmation" $'Click Ok to confirm the uninstall\nAre you sure?' Return
 answer "Uninstall Completed Sucessfully" \
     $'Tarvolen uninstalled sucessfully. You can manually\ndelete the following files.\n\nUninstall\nYour personal locker, if not needed.' Return
+for _ in $(seq 50); do [ -z "$(program_processes)" ] && break; sleep 0.1; done
+[ -z "$(program_processes)" ] || fail "the uninstaller did not end"
 for file in Tarvolen zentil dzentil.kqx ezentil.kqx Readme.html Readme.txt Versions.txt d.bat e.bat; do
     [ ! -e "$program/$file" ] || fail "$file was not removed"
 done

@@ -96,7 +96,7 @@ def main():
     parser.add_argument("--timeout", type=float, default=10)
     parser.add_argument("--not", dest="absent", action="append", default=[])
     parser.add_argument("texts", nargs="*")
-    args = parser.parse_args()
+    args = parser.parse_intermixed_args()
     args.texts = [normal(t) for t in args.texts]
     if args.command == "shown":
         for text in shown():
