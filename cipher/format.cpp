@@ -36,6 +36,32 @@ ssize_t readFull(int fd, unsigned char *buffer, std::size_t count) {
     return static_cast<ssize_t>(done);
 }
 
+constexpr off_t kReadAheadStep = 8 << 20;
+
+// Reads a file from start to end, asking the disk for the next steps ahead of the cipher, so
+// that a file that is not in the page cache streams at the disk's speed rather than in the
+// kernel's small read-ahead windows.
+class Input {
+public:
+    explicit Input(int fd) : m_fd(fd) { ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL); }
+
+    ssize_t read(unsigned char *buffer, std::size_t count) {
+        while (m_advised < m_offset + 2 * kReadAheadStep) {
+            ::posix_fadvise(m_fd, m_advised, kReadAheadStep, POSIX_FADV_WILLNEED);
+            m_advised += kReadAheadStep;
+        }
+        const ssize_t n = readFull(m_fd, buffer, count);
+        if (n > 0)
+            m_offset += n;
+        return n;
+    }
+
+private:
+    int m_fd;
+    off_t m_offset = 0;
+    off_t m_advised = 0;
+};
+
 void putU64(unsigned char *out, std::uint64_t value) {
     for (int i = 0; i < 8; ++i)
         out[i] = static_cast<unsigned char>(value >> (8 * i));
@@ -91,8 +117,8 @@ bool isEncrypted(int fd) {
            hasMagic(header);
 }
 
-std::string encryptStream(int in, int outFd, const Key &key, const KeyParameters &parameters) {
-    ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
+std::string encryptStream(int inFd, int outFd, const Key &key, const KeyParameters &parameters) {
+    Input in(inFd);
     Output out(outFd);
     crypto_secretstream_xchacha20poly1305_state state;
     Bytes header = headerPrefix(parameters);
@@ -104,12 +130,12 @@ std::string encryptStream(int in, int outFd, const Key &key, const KeyParameters
 
     // One chunk is read ahead, so that the last chunk is known when it is sealed.
     Bytes current(kChunkSize), next(kChunkSize), sealed(kChunkSize + kChunkOverhead);
-    ssize_t currentSize = readFull(in, current.data(), kChunkSize);
+    ssize_t currentSize = in.read(current.data(), kChunkSize);
     for (;;) {
         if (currentSize < 0)
             return readError();
         const ssize_t nextSize = static_cast<std::size_t>(currentSize) == kChunkSize
-                                     ? readFull(in, next.data(), kChunkSize)
+                                     ? in.read(next.data(), kChunkSize)
                                      : 0;
         if (nextSize < 0)
             return readError();
@@ -128,11 +154,11 @@ std::string encryptStream(int in, int outFd, const Key &key, const KeyParameters
     }
 }
 
-std::string decryptStream(int in, int outFd, KeyStore &keys) {
-    ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
+std::string decryptStream(int inFd, int outFd, KeyStore &keys) {
+    Input in(inFd);
     Output out(outFd);
     Bytes header(kHeaderSize);
-    const ssize_t headerSize = readFull(in, header.data(), header.size());
+    const ssize_t headerSize = in.read(header.data(), header.size());
     if (headerSize < 0)
         return readError();
     if (static_cast<std::size_t>(headerSize) < kHeaderSize || !hasMagic(header.data()))
@@ -147,7 +173,7 @@ std::string decryptStream(int in, int outFd, KeyStore &keys) {
         return "damaged header";
     Bytes sealed(kChunkSize + kChunkOverhead), plain(kChunkSize);
     for (;;) {
-        const ssize_t sealedSize = readFull(in, sealed.data(), sealed.size());
+        const ssize_t sealedSize = in.read(sealed.data(), sealed.size());
         if (sealedSize < 0)
             return readError();
         if (static_cast<std::size_t>(sealedSize) < kChunkOverhead)
@@ -164,7 +190,7 @@ std::string decryptStream(int in, int outFd, KeyStore &keys) {
             break;
     }
     unsigned char extra;
-    if (readFull(in, &extra, 1) != 0)
+    if (in.read(&extra, 1) != 0)
         return "data after the last chunk";
     return out.finish() ? std::string() : writeError();
 }

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <unistd.h>
 
 namespace zentil {
@@ -10,29 +12,47 @@ namespace zentil {
 namespace {
 
 constexpr std::size_t kBlockSize = 1 << 20;
+// Direct writes need buffers aligned to the disk's blocks; a page covers every disk here.
+constexpr std::size_t kAlignment = 4096;
 constexpr std::size_t kBlocksInFlight = 4;
-constexpr long long kWritebackStep = 8 << 20;
 
 } // namespace
 
 Output::Output(int fd) : m_fd(fd) {
-    m_block.reserve(kBlockSize);
+    m_block = takeBlock();
 }
 
 Output::~Output() {
     finish();
 }
 
+Output::Block Output::takeBlock() {
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_spare.empty()) {
+            Block block = std::move(m_spare.back());
+            m_spare.pop_back();
+            block.size = 0;
+            return block;
+        }
+    }
+    Block block;
+    block.bytes.reset(static_cast<unsigned char *>(std::aligned_alloc(kAlignment, kBlockSize)));
+    if (!block.bytes)
+        throw std::bad_alloc();
+    return block;
+}
+
 bool Output::write(const unsigned char *data, std::size_t size) {
     while (size > 0) {
-        const std::size_t part = std::min(size, kBlockSize - m_block.size());
-        m_block.insert(m_block.end(), data, data + part);
+        const std::size_t part = std::min(size, kBlockSize - m_block.size);
+        std::memcpy(m_block.bytes.get() + m_block.size, data, part);
+        m_block.size += part;
         data += part;
         size -= part;
-        if (m_block.size() == kBlockSize) {
+        if (m_block.size == kBlockSize) {
             hand(std::move(m_block));
-            m_block = Block();
-            m_block.reserve(kBlockSize);
+            m_block = takeBlock();
         }
     }
     const std::lock_guard<std::mutex> lock(m_mutex);
@@ -48,10 +68,10 @@ bool Output::finish() {
         }
         m_changed.notify_all();
         m_writer.join();
-    } else if (!m_block.empty()) {
+    } else if (m_block.size > 0) {
         writeBlock(m_block);
     }
-    m_block.clear();
+    m_block.size = 0;
     const std::lock_guard<std::mutex> lock(m_mutex);
     return !m_failed;
 }
@@ -67,6 +87,7 @@ void Output::hand(Block block) {
 }
 
 void Output::writeBlocks() {
+    setDirect(true);
     for (;;) {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_changed.wait(lock, [this] { return !m_pending.empty() || m_finishing; });
@@ -77,17 +98,27 @@ void Output::writeBlocks() {
         lock.unlock();
         m_changed.notify_all();
         writeBlock(block);
+        lock.lock();
+        m_spare.push_back(std::move(block));
     }
 }
 
-// Runs on one thread at a time: the writer thread once it exists, the caller before.
+// Runs on one thread at a time: the writer thread once it exists, the caller before. Only whole
+// blocks go straight to the disk; the last, partial one goes through the page cache.
 bool Output::writeBlock(const Block &block) {
-    const unsigned char *p = block.data();
-    std::size_t left = block.size();
+    if (block.size < kBlockSize)
+        setDirect(false);
+    const unsigned char *p = block.bytes.get();
+    std::size_t left = block.size;
     while (left > 0) {
         const ssize_t n = ::write(m_fd, p, left);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && errno == EINVAL && m_direct) { // the file system refuses direct writes
+            setDirect(false);
+            if (!m_direct)
+                continue;
+        }
         if (n <= 0) {
             const std::lock_guard<std::mutex> lock(m_mutex);
             m_failed = true;
@@ -95,14 +126,17 @@ bool Output::writeBlock(const Block &block) {
         }
         p += n;
         left -= static_cast<std::size_t>(n);
-        m_written += n;
-    }
-    // Start the disk on what is written so far; only a hint, so its result does not matter.
-    if (m_written - m_handedToDisk >= kWritebackStep) {
-        ::sync_file_range(m_fd, m_handedToDisk, m_written - m_handedToDisk, SYNC_FILE_RANGE_WRITE);
-        m_handedToDisk = m_written;
     }
     return true;
+}
+
+// Direct writes are only a way to go faster: where they cannot be had, the page cache serves.
+void Output::setDirect(bool direct) {
+    if (direct == m_direct)
+        return;
+    const int flags = ::fcntl(m_fd, F_GETFL);
+    if (flags >= 0 && ::fcntl(m_fd, F_SETFL, direct ? flags | O_DIRECT : flags & ~O_DIRECT) == 0)
+        m_direct = direct;
 }
 
 } // namespace zentil

@@ -2,7 +2,9 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdlib>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -10,8 +12,8 @@
 namespace zentil {
 
 // Writes a new file in large blocks. Once a file outgrows one block, a second thread writes the
-// blocks while the cipher works on the next ones, and hands what is written to the disk as it
-// goes, so that the flush at the end finds little left to do.
+// blocks while the cipher works on the next ones, straight to the disk (O_DIRECT) where the file
+// system allows it: going through the page cache costs more here than the cipher itself.
 class Output {
 public:
     explicit Output(int fd);
@@ -24,21 +26,30 @@ public:
     bool finish();
 
 private:
-    using Block = std::vector<unsigned char>;
+    struct FreeBuffer {
+        void operator()(unsigned char *buffer) const { std::free(buffer); }
+    };
+    // A block-aligned buffer of one block, and how much of it is filled.
+    struct Block {
+        std::unique_ptr<unsigned char, FreeBuffer> bytes;
+        std::size_t size = 0;
+    };
 
+    Block takeBlock();
     void hand(Block block);
     void writeBlocks();
     bool writeBlock(const Block &block);
+    void setDirect(bool direct);
 
     int m_fd;
     Block m_block;
-    long long m_written = 0;
-    long long m_handedToDisk = 0;
+    bool m_direct = false;
 
     std::thread m_writer;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Block> m_pending;
+    std::vector<Block> m_spare;
     bool m_finishing = false;
     bool m_failed = false;
 };
