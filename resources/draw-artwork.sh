@@ -13,25 +13,27 @@ convert -size 221x369 gradient:'#0b1d4a'-'#2c5aa0' \
     -fill '#0b1d4a' -draw 'roundrectangle -10,322 80,380 9,9' \
     background.png
 
-# A padlock: shackle and body, in two sizes for the application icon.
-padlock() {
+# The application icon: a padlock in front of a folder, drawn large and shrunk to each size.
+appicon() {
     size=$1 out=$2
     convert -size 64x64 xc:none \
-        -fill none -stroke '#c9d6ea' -strokewidth 7 -draw 'arc 16,6 48,42 180,360' \
-        -draw 'line 16,24 16,30' -draw 'line 48,24 48,30' \
-        -stroke '#0b1d4a' -strokewidth 2 -fill '#e8b431' -draw 'roundrectangle 8,28 56,60 6,6' \
-        -fill '#0b1d4a' -stroke none -draw 'circle 32,42 32,37' -draw 'rectangle 30,42 34,52' \
+        -fill '#e8b431' -stroke '#7a5a10' -strokewidth 3 \
+        -draw 'roundrectangle 2,6 28,18 3,3' -draw 'roundrectangle 2,13 62,50 5,5' \
+        -fill none -stroke '#0b1d4a' -strokewidth 6 -draw 'arc 35,20 57,44 180,360' \
+        -draw 'line 35,32 35,38' -draw 'line 57,32 57,38' \
+        -fill '#1d3f7a' -stroke '#0b1d4a' -strokewidth 2 -draw 'roundrectangle 29,36 63,63 4,4' \
+        -fill '#e8b431' -stroke none -draw 'circle 46,46 46,42' -draw 'rectangle 44,46 48,55' \
         -resize "${size}x${size}" "$out"
 }
-padlock 16 app-16.png
-padlock 32 app-32.png
+appicon 16 app-16.png
+appicon 32 app-32.png
 
-# Open locker: a folder with its padlock open.
+# Open locker: a folder with its padlock open, the shackle lifted free on its right.
 convert -size 100x96 xc:none \
     -fill '#e8b431' -stroke '#7a5a10' -strokewidth 2 \
     -draw 'roundrectangle 6,24 94,88 6,6' -draw 'roundrectangle 6,16 44,30 4,4' \
-    -fill none -stroke '#1d3f7a' -strokewidth 6 -draw 'arc 52,8 80,40 180,330' \
-    -draw 'line 52,24 52,40' \
+    -fill none -stroke '#1d3f7a' -strokewidth 6 -draw 'arc 52,4 80,32 180,360' \
+    -draw 'line 52,18 52,42' -draw 'line 80,18 80,26' \
     -fill '#1d3f7a' -stroke none -draw 'roundrectangle 44,40 92,80 5,5' \
     -fill '#e8b431' -draw 'circle 68,56 68,51' -draw 'rectangle 66,56 70,68' \
     open-locker.png
@@ -78,3 +80,6 @@ convert -size 295x195 gradient:'#0b1d4a'-'#e7a35b' \
     -fill none -stroke '#1d3f7a' -strokewidth 4 -draw 'arc 136,114 154,138 180,360' \
     -fill '#e8b431' -stroke none -draw 'circle 145,142 145,139' \
     about-picture.png
+
+# Eight bits a channel and no time stamps, so that drawing again changes only what was redrawn.
+mogrify -strip -depth 8 -define png:exclude-chunks=date,time ./*.png
