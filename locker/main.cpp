@@ -3,6 +3,7 @@
 #include "locker/entry/startup.h"
 #include "locker/entry/wiring.h"
 #include "locker/window/commands.h"
+#include "locker/window/fonts.h"
 #include "locker/window/lockerwindow.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
@@ -18,9 +19,12 @@ int main(int argc, char **argv) {
     // The uninstaller refuses to delete this program file while the lock is held.
     holdInUseLock(QApplication::applicationFilePath());
 
+    const QString programFolder = runningProgramFolder();
+    loadBundledFonts(programFolder);
+
     QtDialogs dialogs;
     DesktopShell shell;
-    LockerWindow window(runningProgramFolder(), dialogs, shell);
+    LockerWindow window(programFolder, dialogs, shell);
     connectCommands(window);
     connectEntry(window);
     connectEngine(window);

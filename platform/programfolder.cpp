@@ -5,3 +5,7 @@
 QString runningProgramFolder() {
     return QCoreApplication::applicationDirPath();
 }
+
+QString bundleFolder(const QString &programFolder) {
+    return programFolder + QStringLiteral("/lib");
+}

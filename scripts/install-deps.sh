@@ -1,13 +1,15 @@
 #!/bin/sh
 # Installs the Debian packages that building, running and testing need, when any is missing.
-# Usage: scripts/install-deps.sh [run|test]
+# Usage: scripts/install-deps.sh [run|test|clean-root]
 set -eu
 
-packages="g++ cmake make pkgconf qt6-base-dev libgl-dev libsodium-dev
+# qt6-wayland and patchelf go into the program folder's lib/ (see bundle/), with the fonts.
+packages="g++ cmake make qt6-base-dev qt6-wayland libgl-dev libsodium-dev patchelf
           fonts-texgyre fonts-comic-neue fonts-liberation fonts-dejavu-core"
-if [ "${1:-run}" = test ]; then
-    packages="$packages xvfb xauth xdotool x11-utils imagemagick dbus-daemon python3-pyatspi"
-fi
+case "${1:-run}" in
+test) packages="$packages xvfb xauth xdotool x11-utils imagemagick dbus-daemon python3-pyatspi" ;;
+clean-root) packages="$packages debootstrap xvfb xauth xdotool imagemagick" ;;
+esac
 
 missing=""
 for p in $packages; do

@@ -1,5 +1,9 @@
 #include "locker/window/fonts.h"
 
+#include "platform/programfolder.h"
+
+#include <QDir>
+#include <QFontDatabase>
 #include <QStringList>
 
 namespace {
@@ -35,4 +39,11 @@ QFont comicSans(qreal pointSize, bool bold) {
 
 QFont msSerif(qreal pointSize) {
     return makeFont(QStringLiteral("MS Serif"), pointSize, false);
+}
+
+void loadBundledFonts(const QString &programFolder) {
+    const QDir fonts(bundleFolder(programFolder) + QStringLiteral("/fonts"));
+    for (const QString &name :
+         fonts.entryList({QStringLiteral("*.otf"), QStringLiteral("*.ttf")}, QDir::Files))
+        QFontDatabase::addApplicationFont(fonts.filePath(name));
 }

@@ -7,3 +7,7 @@
 QFont bookAntiqua(qreal pointSize, bool bold);
 QFont comicSans(qreal pointSize, bool bold);
 QFont msSerif(qreal pointSize);
+
+// Registers the look-alike faces that ship in the program folder, so that the window looks the
+// same whatever fonts the system has.
+void loadBundledFonts(const QString &programFolder);

@@ -207,6 +207,8 @@ void TestUninstall::stopsAtOnceWhileTheMainProgramRuns() {
     QProcess tarvolen;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
+    // The copy looks for Qt's plugins in this folder's lib/, which has none; the build tree has.
+    environment.insert("QT_PLUGIN_PATH", QCoreApplication::applicationDirPath() + "/lib/plugins");
     tarvolen.setProcessEnvironment(environment);
     tarvolen.start(folder.path("Tarvolen"), {});
     QVERIFY(tarvolen.waitForStarted());
