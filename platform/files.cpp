@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -80,6 +81,28 @@ FileError removeFileUnlessInUse(const QString &path) {
             return FileError::Access;
     }
     return removeFile(path);
+}
+
+FileError removeFolderUnlessInUse(const QString &path) {
+    // Never through a symbolic link: a link is deleted as the file it is.
+    const int fd =
+        ::open(native(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOTDIR || errno == ELOOP ? removeFileUnlessInUse(path) : lastError();
+    QStringList entries;
+    DIR *folder = ::fdopendir(fd);
+    while (const dirent *entry = ::readdir(folder)) {
+        const QString name = QFile::decodeName(entry->d_name);
+        if (name != QLatin1String(".") && name != QLatin1String(".."))
+            entries << path + u'/' + name;
+    }
+    ::closedir(folder);
+    for (const QString &entry : entries) {
+        const FileError error = removeFolderUnlessInUse(entry);
+        if (error == FileError::Access)
+            return error;
+    }
+    return removeDirectory(path) ? FileError::None : lastError();
 }
 
 bool holdInUseLock(const QString &path) {

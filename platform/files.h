@@ -26,6 +26,11 @@ FileError removeFile(const QString &path);
 // holdInUseLock), which counts as an access error.
 FileError removeFileUnlessInUse(const QString &path);
 
+// Deletes a folder with everything in it, each file as removeFileUnlessInUse does; a path that is
+// not a folder is deleted as a file. Stops at the first access error, which it returns; other
+// failures inside the folder are passed over.
+FileError removeFolderUnlessInUse(const QString &path);
+
 // Marks the file as in use for as long as this process runs.
 bool holdInUseLock(const QString &path);
 

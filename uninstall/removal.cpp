@@ -2,6 +2,7 @@
 
 #include "common/settings.h"
 #include "platform/files.h"
+#include "platform/programfolder.h"
 
 #include <QStringList>
 
@@ -15,6 +16,10 @@ Step deleting(const QString &file) {
     return [file] { return removeFileUnlessInUse(file); };
 }
 
+Step deletingFolder(const QString &folder) {
+    return [folder] { return removeFolderUnlessInUse(folder); };
+}
+
 Step normalising(const QString &file) {
     return [file] { return setNormalAttributes(file); };
 }
@@ -25,11 +30,17 @@ bool removeProgram(const QString &programFolder) {
     const auto file = [&](const char *name) { return programFolder + u'/' + QLatin1String(name); };
     // The main program comes first: while it runs, nothing at all is removed.
     const QList<Step> steps = {
-        deleting(file("Tarvolen")),       normalising(file("dzentil.kqx")),
-        normalising(file("ezentil.kqx")), deleting(file("dzentil.kqx")),
-        deleting(file("ezentil.kqx")),    deleting(file("zentil")),
-        deleting(file("Versions.txt")),   deleting(file("Readme.html")),
-        deleting(file("Readme.txt")),     deleting(file("d.bat")),
+        deleting(file("Tarvolen")),
+        normalising(file("dzentil.kqx")),
+        normalising(file("ezentil.kqx")),
+        deleting(file("dzentil.kqx")),
+        deleting(file("ezentil.kqx")),
+        deleting(file("zentil")),
+        deletingFolder(bundleFolder(programFolder)),
+        deleting(file("Versions.txt")),
+        deleting(file("Readme.html")),
+        deleting(file("Readme.txt")),
+        deleting(file("d.bat")),
         deleting(file("e.bat")),
     };
     for (const Step &step : steps) {

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 
@@ -15,9 +16,9 @@
 
 namespace {
 
-const QStringList kProgramFiles = {"Tarvolen",   "dzentil.kqx",  "ezentil.kqx",
-                                   "zentil",     "Versions.txt", "Readme.html",
-                                   "Readme.txt", "d.bat",        "e.bat"};
+const QString kBundled = "lib/plugins/platforms/libqxcb.so";
+const QStringList kProgramFiles = {"Tarvolen",     "dzentil.kqx", "ezentil.kqx", "zentil", kBundled,
+                                   "Versions.txt", "Readme.html", "Readme.txt",  "d.bat",  "e.bat"};
 
 const QString kCompleted = "Tarvolen uninstalled sucessfully. You can manually\r\n"
                            "delete the following files.\r\n\r\nUninstall\r\n"
@@ -79,6 +80,7 @@ private slots:
     void cancelKeepsTheFiles();
     void removesTheProgramButNeverTheLocker();
     void passesOverMissingFilesAndAMissingSection();
+    void stopsAtAFileInUse_data();
     void stopsAtAFileInUse();
     void stopsAtOnceWhileTheMainProgramRuns();
 };
@@ -165,6 +167,7 @@ void TestUninstall::removesTheProgramButNeverTheLocker() {
     QCOMPARE(dialogs.shown[1].text, kCompleted);
     QCOMPARE(dialogs.shown[1].title, "Uninstall Completed Sucessfully");
     QCOMPARE(remaining(folder), QStringList());
+    QVERIFY(!QFileInfo::exists(folder.path("lib")));
     QVERIFY(!folder.hasSection());
     QCOMPARE(GetSetting(kSettingsApp, SettingsSection("/another/folder"), "Psetting"), "l97");
     QCOMPARE(folder.readFile("Locker/mine.txt"), "my file");
@@ -181,11 +184,21 @@ void TestUninstall::passesOverMissingFilesAndAMissingSection() {
     QCOMPARE(remaining(folder), QStringList());
 }
 
+void TestUninstall::stopsAtAFileInUse_data() {
+    QTest::addColumn<QString>("held");
+    QTest::addColumn<QStringList>("left");
+    QTest::newRow("a document") << "Readme.txt" << QStringList{"Readme.txt", "d.bat", "e.bat"};
+    QTest::newRow("a bundled library")
+        << kBundled << kProgramFiles.mid(kProgramFiles.indexOf(kBundled));
+}
+
 void TestUninstall::stopsAtAFileInUse() {
+    QFETCH(QString, held);
+    QFETCH(QStringList, left);
     TestFolder folder;
     install(folder);
     {
-        const InUse held(folder.path("Readme.txt"));
+        const InUse inUse(folder.path(held));
         FakeDialogs dialogs;
         runUninstall(folder.programFolder(), dialogs);
         QCOMPARE(dialogs.shown.size(), 2);
@@ -193,7 +206,7 @@ void TestUninstall::stopsAtAFileInUse() {
         QCOMPARE(dialogs.shown[1].title, "Uninstall");
     }
     // What was deleted before it stays deleted; the rest and the settings remain.
-    QCOMPARE(remaining(folder), (QStringList{"Readme.txt", "d.bat", "e.bat"}));
+    QCOMPARE(remaining(folder), left);
     QCOMPARE(folder.setting("Rmove"), "in");
     QCOMPARE(folder.readFile("Locker/mine.txt"), "my file");
 }
