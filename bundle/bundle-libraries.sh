@@ -29,12 +29,7 @@ needed() {
     readelf -d "$1" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'
 }
 
-# Where the loader finds library $2 for file $1, with nothing from the environment.
-resolve() {
-    env -i ldd "$1" | awk -v name="$2" '$1 == name && $2 == "=>" { print $3 }'
-}
-
-# Copies $2 to $3 and points its library search at $4 (relative to the copy).
+# Copies $1 to $2 and points its library search at $3 (relative to the copy).
 place() {
     cp -L "$1" "$2"
     chmod 644 "$2"
@@ -42,12 +37,14 @@ place() {
 }
 
 gather() {
-    local name path
+    local name path where
+    # Where the loader finds each library for this file, with nothing from the environment.
+    where=$(env -i ldd "$1")
     for name in $(needed "$1"); do
         if grep -qxF "$name" "$system_libraries" || [ -e "$lib/$name" ]; then
             continue
         fi
-        path=$(resolve "$1" "$name")
+        path=$(awk -v name="$name" '$1 == name && $2 == "=>" { print $3 }' <<<"$where")
         [ -n "$path" ] || { echo "bundle: $1 needs $name, which is not installed" >&2; exit 1; }
         place "$path" "$lib/$name" '$ORIGIN'
         gather "$lib/$name"

@@ -31,7 +31,7 @@ for plugin in platforms/libqxcb.so platforms/libqwayland-egl.so platforms/libqwa
 done
 
 while IFS= read -r -d '' file; do
-    [ "$(head -c 4 "$file")" = $'\x7fELF' ] || continue
+    cmp -s -n 4 "$file" <(printf '\177ELF') || continue
     where=$(env -i ldd "$file")
     for name in $(readelf -d "$file" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
         grep -qxF "$name" "$system_libraries" && continue
