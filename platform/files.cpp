@@ -89,8 +89,12 @@ FileError removeFolderUnlessInUse(const QString &path) {
         ::open(native(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOTDIR || errno == ELOOP ? removeFileUnlessInUse(path) : lastError();
-    QStringList entries;
     DIR *folder = ::fdopendir(fd);
+    if (!folder) {
+        ::close(fd);
+        return FileError::Other;
+    }
+    QStringList entries;
     while (const dirent *entry = ::readdir(folder)) {
         const QString name = QFile::decodeName(entry->d_name);
         if (name != QLatin1String(".") && name != QLatin1String(".."))

@@ -3,8 +3,9 @@
 # Usage: scripts/install-deps.sh [run|test|clean-root]
 set -eu
 
-# qt6-wayland and patchelf go into the program folder's lib/ (see bundle/), with the fonts.
-packages="g++ cmake make qt6-base-dev qt6-wayland libgl-dev libsodium-dev patchelf
+# The program folder's lib/ (see bundle/) takes the Wayland plugins from qt6-wayland and the faces
+# from the font packages; patchelf points the copied libraries at each other.
+packages="g++ cmake make pkgconf qt6-base-dev qt6-wayland libgl-dev libsodium-dev patchelf
           fonts-texgyre fonts-comic-neue fonts-liberation fonts-dejavu-core"
 case "${1:-run}" in
 test) packages="$packages xvfb xauth xdotool x11-utils imagemagick dbus-daemon python3-pyatspi" ;;
