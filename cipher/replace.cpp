@@ -1,5 +1,7 @@
 #include "cipher/replace.h"
 
+#include "cipher/lease.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -65,6 +67,13 @@ std::string finish(int out, const struct stat &original) {
     return {};
 }
 
+// True while the name still holds the file that was opened.
+bool sameName(int dirFd, const std::string &name, const struct stat &original) {
+    struct stat now;
+    return ::fstatat(dirFd, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+           now.st_dev == original.st_dev && now.st_ino == original.st_ino;
+}
+
 } // namespace
 
 bool isTemporaryName(const std::string &name) {
@@ -79,7 +88,13 @@ std::string replaceInPlace(int dirFd, const std::string &name, const Transform &
     struct stat original;
     if (in.get() < 0 || ::fstat(in.get(), &original) != 0)
         return systemError("cannot open");
-    if (!S_ISREG(original.st_mode) || !wanted(in.get()))
+    if (!S_ISREG(original.st_mode))
+        return {};
+    // Replacing a file that someone writes to would send their writes to the old file, lost.
+    const ReadLease lease(in.get(), original);
+    if (!lease.taken())
+        return kInUse;
+    if (!wanted(in.get()))
         return {};
 
     std::string temporary;
@@ -93,6 +108,8 @@ std::string replaceInPlace(int dirFd, const std::string &name, const Transform &
         if (error.empty())
             error = finish(out.get(), original);
     }
+    if (error.empty() && !(lease.unchanged() && sameName(dirFd, name, original)))
+        error = kInUse;
     if (error.empty() && ::renameat(dirFd, temporary.c_str(), dirFd, name.c_str()) != 0)
         error = systemError("cannot replace");
     if (!error.empty()) {

@@ -10,6 +10,9 @@ namespace zentil {
 inline constexpr char kTemporaryPrefix[] = ".~zentil-";
 bool isTemporaryName(const std::string &name);
 
+// Why a file was left as it was when another program opened it for writing or changed it.
+inline constexpr char kInUse[] = "in use";
+
 // Writes from the file to a new file through transform(in, out); returns "" or why it failed.
 using Transform = std::function<std::string(int in, int out)>;
 
@@ -18,6 +21,7 @@ using Transform = std::function<std::string(int in, int out)>;
 // file or the whole new one: a temporary file beside it, flushed to disk, renamed over it, the
 // folder flushed. The new file keeps the old one's mode and modification time. Returns "" on
 // success or when the file was not wanted, otherwise why it failed; the old file is then untouched.
+// A file that is open for writing elsewhere, or changes meanwhile, is left as it is (kInUse).
 std::string replaceInPlace(int dirFd, const std::string &name, const Transform &transform,
                            const std::function<bool(int in)> &wanted);
 

@@ -49,6 +49,7 @@ private slots:
     void withoutAPasswordChangesNothing();
     void theScriptsWorkFromAnyFolderAndWithoutThemselves();
     void concurrentRunsTakeTurns();
+    void filesInUseAreLeftAndNamed();
 };
 
 void TestZentil::roundTripKeepsContentModeAndTime() {
@@ -201,6 +202,38 @@ void TestZentil::concurrentRunsTakeTurns() {
     QCOMPARE(encrypt->exitCode(), 0);
     QCOMPARE(decrypt->exitCode(), 0);
     QCOMPARE(folder.contents(), originals);
+}
+
+// A file that another process writes to while zentil works keeps every write and is named.
+void TestZentil::filesInUseAreLeftAndNamed() {
+    const QByteArray big = randomBytes(64 << 20);
+    struct Case {
+        const char *name;
+        bool openBefore; // held open for writing through the whole run, else opened mid-run
+    } cases[] = {{"held open", true}, {"opened while read", false}};
+    for (const Case &c : cases) {
+        ZentilFolder folder;
+        folder.put("log", big);
+        QFile writer(folder.locker("log"));
+        if (c.openBefore)
+            QVERIFY(writer.open(QIODevice::Append));
+        std::unique_ptr<QProcess> run(folder.start("encrypt"));
+        if (!c.openBefore) {
+            // Once the temporary file is there, zentil is reading the file.
+            QTRY_VERIFY_WITH_TIMEOUT(!QDir(folder.locker())
+                                          .entryList({".~zentil-*"}, QDir::Files | QDir::Hidden)
+                                          .isEmpty(),
+                                     60000);
+            QVERIFY(writer.open(QIODevice::Append));
+        }
+        writer.write("one more line\n");
+        writer.flush();
+        QVERIFY(run->waitForFinished(60000));
+        writer.close();
+        QCOMPARE(run->exitCode(), 1);
+        QVERIFY2(folder.contents()["log"] == big + "one more line\n", c.name);
+        QVERIFY2(folder.errorNote().contains("\nlog: in use"), c.name);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestZentil)
