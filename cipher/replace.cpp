@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sodium.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace zentil {
@@ -14,6 +15,7 @@ namespace zentil {
 namespace {
 
 constexpr std::size_t kSuffixSize = 6;
+constexpr char kTemporaryMark[] = "user.zentil.temporary";
 
 std::string systemError(const char *what) {
     return std::string(what) + ": " + std::strerror(errno);
@@ -43,12 +45,20 @@ std::string randomSuffix() {
     return suffix;
 }
 
-// Creates a new temporary file in the folder; returns its descriptor and name.
+bool isTemporaryName(const std::string &name) {
+    const std::size_t prefixSize = sizeof kTemporaryPrefix - 1;
+    return name.size() == prefixSize + kSuffixSize &&
+           name.compare(0, prefixSize, kTemporaryPrefix) == 0;
+}
+
+// Creates a new temporary file in the folder, marked as ours; returns its descriptor and name.
 int createTemporary(int dirFd, std::string &name) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = kTemporaryPrefix + randomSuffix();
         const int fd = ::openat(dirFd, name.c_str(),
                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            ::fsetxattr(fd, kTemporaryMark, name.data(), name.size(), 0);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -76,10 +86,15 @@ bool sameName(int dirFd, const std::string &name, const struct stat &original) {
 
 } // namespace
 
-bool isTemporaryName(const std::string &name) {
-    const std::size_t prefixSize = sizeof kTemporaryPrefix - 1;
-    return name.size() == prefixSize + kSuffixSize &&
-           name.compare(0, prefixSize, kTemporaryPrefix) == 0;
+bool isOurTemporary(int dirFd, const std::string &name) {
+    if (!isTemporaryName(name))
+        return false;
+    const Fd fd(::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    char mark[kSuffixSize + sizeof kTemporaryPrefix];
+    const ssize_t size =
+        fd.get() < 0 ? -1 : ::fgetxattr(fd.get(), kTemporaryMark, mark, sizeof mark);
+    return size >= 0 &&
+           name.compare(0, std::string::npos, mark, static_cast<std::size_t>(size)) == 0;
 }
 
 std::string replaceInPlace(int dirFd, const std::string &name, const Transform &transform,
@@ -98,16 +113,12 @@ std::string replaceInPlace(int dirFd, const std::string &name, const Transform &
         return {};
 
     std::string temporary;
-    const int outFd = createTemporary(dirFd, temporary);
-    if (outFd < 0)
+    const Fd out(createTemporary(dirFd, temporary));
+    if (out.get() < 0)
         return systemError("cannot create a temporary file");
-    std::string error;
-    {
-        const Fd out(outFd);
-        error = transform(in.get(), out.get());
-        if (error.empty())
-            error = finish(out.get(), original);
-    }
+    std::string error = transform(in.get(), out.get());
+    if (error.empty())
+        error = finish(out.get(), original);
     if (error.empty() && !(lease.unchanged() && sameName(dirFd, name, original)))
         error = kInUse;
     if (error.empty() && ::renameat(dirFd, temporary.c_str(), dirFd, name.c_str()) != 0)
@@ -116,6 +127,9 @@ std::string replaceInPlace(int dirFd, const std::string &name, const Transform &
         ::unlinkat(dirFd, temporary.c_str(), 0);
         return error;
     }
+    // Under the file's own name the mark no longer matches, so that a crash from here on leaves
+    // nothing that could pass for a temporary file; it only goes to keep the file clean.
+    ::fremovexattr(out.get(), kTemporaryMark);
     if (::fsync(dirFd) != 0)
         return systemError("cannot flush the folder");
     return {};

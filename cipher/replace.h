@@ -5,10 +5,13 @@
 
 namespace zentil {
 
-// Temporary files are named with this prefix and a random suffix of six characters. A crash can
-// leave one behind; the next run removes it.
+// Temporary files are named with this prefix and a random suffix of six characters, and carry
+// their own name in an extended attribute until they take the original's place. A crash can
+// leave one behind; the next run removes it, and nothing else: a file of the user's with such a
+// name lacks the attribute. (Where the file system keeps no extended attributes, a leftover is
+// never removed, only locked like a file of the user's.)
 inline constexpr char kTemporaryPrefix[] = ".~zentil-";
-bool isTemporaryName(const std::string &name);
+bool isOurTemporary(int dirFd, const std::string &name);
 
 // Why a file was left as it was when another program opened it for writing or changed it.
 inline constexpr char kInUse[] = "in use";

@@ -2,12 +2,9 @@
 
 #include "cipher/format.h"
 #include "cipher/keys.h"
+#include "cipher/note.h"
 #include "cipher/replace.h"
 #include "cipher/tree.h"
-
-#include "common/atomicfile.h"
-
-#include <QFile>
 
 #include <algorithm>
 #include <atomic>
@@ -101,14 +98,13 @@ std::string printable(std::string path) {
     return path;
 }
 
-void leaveNote(const std::string &lockerPath, Mode mode, const std::vector<Failure> &failures) {
+std::string noteText(Mode mode, const std::vector<Failure> &failures) {
     std::string note = std::string("zentil could not ") +
                        (mode == Mode::Encrypt ? "encrypt" : "decrypt") +
                        " these files of the locker. They were left exactly as they were.\n\n";
     for (const Failure &failure : failures)
         note += printable(failure.path) + ": " + failure.reason + "\n";
-    writeFileAtomically(QFile::decodeName((lockerPath + '/' + kErrorNote).c_str()),
-                        QByteArray::fromStdString(note));
+    return note;
 }
 
 } // namespace
@@ -120,12 +116,14 @@ bool run(Mode mode, const std::string &lockerPath, const std::string &password) 
         return errno == ENOENT; // no locker, nothing to do
     // Runs on one locker take turns: a decrypt started during an encrypt waits for it.
     ::flock(lockerFd, LOCK_EX);
-    const std::vector<LockerFile> files = collectFiles(lockerFd, {kErrorNote});
+    const Note note(lockerFd);
+    const std::vector<LockerFile> files =
+        collectFiles(lockerFd, [&](const std::string &name) { return note.isOurs(name); });
     const std::vector<Failure> failures = Worker(mode, lockerFd, password).process(files);
     if (!failures.empty())
-        leaveNote(lockerPath, mode, failures);
+        note.write(lockerPath, noteText(mode, failures));
     else if (mode == Mode::Decrypt)
-        ::unlinkat(lockerFd, kErrorNote, 0);
+        note.remove();
     ::close(lockerFd);
     return failures.empty();
 }

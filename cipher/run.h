@@ -6,9 +6,6 @@ namespace zentil {
 
 enum class Mode { Encrypt, Decrypt };
 
-// The note that a run with failures leaves in the locker, naming the files and why.
-inline constexpr char kErrorNote[] = "zentil-errors.txt";
-
 // Brings every file of the locker folder at lockerPath into the wanted state under the password.
 // Waits for any other run on the same locker first. Returns true when every file is in the
 // wanted state.

@@ -2,7 +2,6 @@
 
 #include "cipher/replace.h"
 
-#include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,7 +13,9 @@ namespace {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
-void collectFolder(int dirFd, const std::string &folder, const std::vector<std::string> &skip,
+using Skip = std::function<bool(const std::string &)>;
+
+void collectFolder(int dirFd, const std::string &folder, const Skip &skip,
                    std::vector<LockerFile> &files) {
     DIR *dir = ::fdopendir(::dup(dirFd));
     if (!dir)
@@ -22,15 +23,14 @@ void collectFolder(int dirFd, const std::string &folder, const std::vector<std::
     std::vector<std::string> subfolders;
     while (const dirent *entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
-        if (name == "." || name == ".." ||
-            (folder.empty() && std::find(skip.begin(), skip.end(), name) != skip.end()))
+        if (name == "." || name == ".." || (folder.empty() && skip(name)))
             continue;
         struct stat info;
         if (::fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
         if (S_ISDIR(info.st_mode))
             subfolders.push_back(name);
-        else if (S_ISREG(info.st_mode) && isTemporaryName(name))
+        else if (S_ISREG(info.st_mode) && isOurTemporary(dirFd, name))
             ::unlinkat(dirFd, name.c_str(), 0);
         else if (S_ISREG(info.st_mode))
             files.push_back({folder, name});
@@ -47,7 +47,7 @@ void collectFolder(int dirFd, const std::string &folder, const std::vector<std::
 
 } // namespace
 
-std::vector<LockerFile> collectFiles(int lockerFd, const std::vector<std::string> &skip) {
+std::vector<LockerFile> collectFiles(int lockerFd, const Skip &skip) {
     std::vector<LockerFile> files;
     collectFolder(lockerFd, {}, skip, files);
     return files;

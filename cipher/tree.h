@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,9 +16,10 @@ struct LockerFile {
 };
 
 // Lists the regular files below the locker folder, never following a symbolic link, and removes
-// the temporary files that an interrupted run left behind. Names listed in skip (at the top of the
-// locker only) are left out.
-std::vector<LockerFile> collectFiles(int lockerFd, const std::vector<std::string> &skip);
+// the temporary files that an interrupted run left behind. Files at the top of the locker for
+// which skip(name) is true are left out.
+std::vector<LockerFile> collectFiles(int lockerFd,
+                                     const std::function<bool(const std::string &)> &skip);
 
 // Opens a folder of the locker, relative to it, without following symbolic links; -1 on failure.
 int openLockerFolder(int lockerFd, const std::string &folder);

@@ -45,6 +45,7 @@ private slots:
     void secondRunChangesNothing();
     void damagedFilesAreLeftAndNamed();
     void successfulDecryptRemovesAStaleNote();
+    void userFilesWithOurNamesAreKept();
     void neverFollowsASymbolicLink();
     void withoutAPasswordChangesNothing();
     void theScriptsWorkFromAnyFolderAndWithoutThemselves();
@@ -124,14 +125,44 @@ void TestZentil::damagedFilesAreLeftAndNamed() {
 }
 
 void TestZentil::successfulDecryptRemovesAStaleNote() {
+    ZentilFolder other("another password");
+    other.put("foreign", "locked elsewhere");
+    QCOMPARE(other.run("encrypt"), 0);
     ZentilFolder folder;
-    folder.put("zentil-errors.txt", "from an earlier run");
-    folder.put("a", "a");
-    QCOMPARE(folder.run("encrypt"), 0);
-    // The note itself is never encrypted.
-    QCOMPARE(folder.errorNote(), "from an earlier run");
+    folder.put("foreign", other.contents()["foreign"]);
+    QCOMPARE(folder.run("decrypt"), 1);
+    QVERIFY(folder.errorNote().contains("\nforeign: "));
+    QVERIFY(QFile::remove(folder.locker("foreign")));
     QCOMPARE(folder.run("decrypt"), 0);
-    QVERIFY(!QFile::exists(folder.locker("zentil-errors.txt")));
+    QVERIFY(folder.contents().isEmpty());
+}
+
+// Files that merely bear the names zentil uses for its note and its temporary files are the
+// user's: locked and unlocked like any other, never overwritten or removed.
+void TestZentil::userFilesWithOurNamesAreKept() {
+    ZentilFolder other("another password");
+    other.put("foreign", "locked elsewhere");
+    QCOMPARE(other.run("encrypt"), 0);
+    const QMap<QString, QByteArray> mine = {
+        {"zentil-errors.txt", "my own notes"},
+        {".~zentil-abc123", "a file of mine"},
+        {"deep/er/.~zentil-xyz789", "another of mine"},
+    };
+    ZentilFolder folder;
+    putAll(folder, mine);
+    QCOMPARE(folder.run("encrypt"), 0);
+    for (const QString &name : mine.keys())
+        QVERIFY2(folder.contents()[name].startsWith("ZENTIL"), qPrintable(name));
+    folder.put("foreign", other.contents()["foreign"]);
+    for (int expected : {1, 0}) {
+        QCOMPARE(folder.run("decrypt"), expected);
+        QCOMPARE(folder.errorNote().contains("\nforeign: "), expected == 1);
+        auto now = folder.contents();
+        for (const QString &name : mine.keys())
+            QCOMPARE(now[name], mine[name]);
+        QFile::remove(folder.locker("foreign"));
+    }
+    QCOMPARE(folder.contents(), mine);
 }
 
 void TestZentil::neverFollowsASymbolicLink() {

@@ -57,8 +57,17 @@ QMap<QString, QByteArray> ZentilFolder::contents() const {
 }
 
 QString ZentilFolder::errorNote() const {
-    QFile note(locker(QStringLiteral("zentil-errors.txt")));
-    return note.open(QIODevice::ReadOnly) ? QString::fromUtf8(note.readAll()) : QString();
+    // When a file of the user's holds the usual name, the note takes the next free one.
+    for (const QString &name :
+         {QStringLiteral("zentil-errors.txt"), QStringLiteral("zentil-errors-2.txt")}) {
+        QFile note(locker(name));
+        if (note.open(QIODevice::ReadOnly)) {
+            const QByteArray text = note.readAll();
+            if (text.startsWith("zentil could not"))
+                return QString::fromUtf8(text);
+        }
+    }
+    return {};
 }
 
 QByteArray randomBytes(qsizetype size) {

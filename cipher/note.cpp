@@ -1,0 +1,87 @@
+#include "cipher/note.h"
+
+#include "common/atomicfile.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <sodium.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace zentil {
+
+namespace {
+
+constexpr char kCheckLabel[] = "zentil note check: ";
+constexpr std::size_t kCheckSize = 16;
+// A note names its files one a line; far larger files are not notes.
+constexpr off_t kLargestNote = 64 << 20;
+constexpr int kNoteNames = 9;
+
+std::string checkLine(const std::string &text) {
+    unsigned char check[kCheckSize];
+    crypto_generichash(check, sizeof check, reinterpret_cast<const unsigned char *>(text.data()),
+                       text.size(), nullptr, 0);
+    char hex[2 * kCheckSize + 1];
+    sodium_bin2hex(hex, sizeof hex, check, sizeof check);
+    return std::string(kCheckLabel) + hex + "\n";
+}
+
+// The file's contents when it is a small regular file, else nothing.
+bool readSmallFile(int dirFd, const std::string &name, std::string &contents) {
+    const int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info;
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kLargestNote;
+    if (ok) {
+        contents.resize(static_cast<std::size_t>(info.st_size));
+        ok = ::pread(fd, contents.data(), contents.size(), 0) == info.st_size;
+    }
+    ::close(fd);
+    return ok;
+}
+
+bool exists(int dirFd, const std::string &name) {
+    struct stat info;
+    return ::fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+std::vector<std::string> noteNames() {
+    std::vector<std::string> names = {"zentil-errors.txt"};
+    for (int i = 2; i <= kNoteNames; ++i)
+        names.push_back("zentil-errors-" + std::to_string(i) + ".txt");
+    return names;
+}
+
+} // namespace
+
+bool Note::isOurs(const std::string &name) const {
+    std::string contents;
+    const std::size_t checkSize = sizeof kCheckLabel - 1 + 2 * kCheckSize + 1;
+    if (!readSmallFile(m_lockerFd, name, contents) || contents.size() < checkSize)
+        return false;
+    const std::string text = contents.substr(0, contents.size() - checkSize);
+    return contents.compare(text.size(), checkSize, checkLine(text)) == 0;
+}
+
+bool Note::write(const std::string &lockerPath, const std::string &text) const {
+    for (const std::string &name : noteNames()) {
+        if (exists(m_lockerFd, name) && !isOurs(name))
+            continue;
+        return writeFileAtomically(QFile::decodeName((lockerPath + '/' + name).c_str()),
+                                   QByteArray::fromStdString(text + checkLine(text)));
+    }
+    return false;
+}
+
+void Note::remove() const {
+    for (const std::string &name : noteNames()) {
+        if (isOurs(name))
+            ::unlinkat(m_lockerFd, name.c_str(), 0);
+    }
+}
+
+} // namespace zentil
