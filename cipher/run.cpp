@@ -20,11 +20,6 @@ namespace zentil {
 
 namespace {
 
-struct Failure {
-    std::string path;
-    std::string reason;
-};
-
 // Works through the files on every core, each file by itself, and gathers the failures.
 class Worker {
 public:
@@ -94,14 +89,16 @@ private:
 };
 
 std::string printable(std::string path) {
+    if (path.empty())
+        return "(the locker itself)";
     std::replace(path.begin(), path.end(), '\n', '?');
     return path;
 }
 
 std::string noteText(Mode mode, const std::vector<Failure> &failures) {
-    std::string note = std::string("zentil could not ") +
-                       (mode == Mode::Encrypt ? "encrypt" : "decrypt") +
-                       " these files of the locker. They were left exactly as they were.\n\n";
+    std::string note =
+        std::string("zentil could not ") + (mode == Mode::Encrypt ? "encrypt" : "decrypt") +
+        " these files and folders of the locker. They were left exactly as they were.\n\n";
     for (const Failure &failure : failures)
         note += printable(failure.path) + ": " + failure.reason + "\n";
     return note;
@@ -117,9 +114,11 @@ bool run(Mode mode, const std::string &lockerPath, const std::string &password) 
     // Runs on one locker take turns: a decrypt started during an encrypt waits for it.
     ::flock(lockerFd, LOCK_EX);
     const Note note(lockerFd);
-    const std::vector<LockerFile> files =
+    const Listing listing =
         collectFiles(lockerFd, [&](const std::string &name) { return note.isOurs(name); });
-    const std::vector<Failure> failures = Worker(mode, lockerFd, password).process(files);
+    std::vector<Failure> failures = listing.unlisted;
+    for (Failure &failure : Worker(mode, lockerFd, password).process(listing.files))
+        failures.push_back(std::move(failure));
     if (!failures.empty())
         note.write(lockerPath, noteText(mode, failures));
     else if (mode == Mode::Decrypt)

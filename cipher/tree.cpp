@@ -2,6 +2,8 @@
 
 #include "cipher/replace.h"
 
+#include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,42 +17,63 @@ constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 using Skip = std::function<bool(const std::string &)>;
 
-void collectFolder(int dirFd, const std::string &folder, const Skip &skip,
-                   std::vector<LockerFile> &files) {
+std::string joined(const std::string &folder, const std::string &name) {
+    return folder.empty() ? name : folder + '/' + name;
+}
+
+std::string systemError(const char *what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+// Files one entry of a folder under what it is.
+void collectEntry(int dirFd, const std::string &folder, const std::string &name,
+                  std::vector<std::string> &subfolders, Listing &listing) {
+    struct stat info;
+    if (::fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        listing.unlisted.push_back({joined(folder, name), systemError("cannot look at it")});
+    else if (S_ISDIR(info.st_mode))
+        subfolders.push_back(name);
+    else if (S_ISREG(info.st_mode) && isOurTemporary(dirFd, name))
+        ::unlinkat(dirFd, name.c_str(), 0);
+    else if (S_ISREG(info.st_mode))
+        listing.files.push_back({folder, name});
+}
+
+void collectFolder(int dirFd, const std::string &folder, const Skip &skip, Listing &listing) {
     DIR *dir = ::fdopendir(::dup(dirFd));
-    if (!dir)
+    if (!dir) {
+        listing.unlisted.push_back({folder, systemError("cannot list this folder")});
         return;
+    }
     std::vector<std::string> subfolders;
+    errno = 0;
     while (const dirent *entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
-        if (name == "." || name == ".." || (folder.empty() && skip(name)))
-            continue;
-        struct stat info;
-        if (::fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        if (S_ISDIR(info.st_mode))
-            subfolders.push_back(name);
-        else if (S_ISREG(info.st_mode) && isOurTemporary(dirFd, name))
-            ::unlinkat(dirFd, name.c_str(), 0);
-        else if (S_ISREG(info.st_mode))
-            files.push_back({folder, name});
+        if (name != "." && name != ".." && !(folder.empty() && skip(name)))
+            collectEntry(dirFd, folder, name, subfolders, listing);
+        errno = 0; // readdir tells its end from an error only by errno
     }
+    if (errno != 0)
+        listing.unlisted.push_back({folder, systemError("cannot list this folder")});
     ::closedir(dir);
     for (const std::string &name : subfolders) {
         const int subFd = ::openat(dirFd, name.c_str(), kFolderFlags);
-        if (subFd < 0)
+        if (subFd < 0) {
+            listing.unlisted.push_back(
+                {joined(folder, name), systemError("cannot list this folder")});
             continue;
-        collectFolder(subFd, folder.empty() ? name : folder + '/' + name, skip, files);
+        }
+        collectFolder(subFd, joined(folder, name), skip, listing);
         ::close(subFd);
     }
 }
 
 } // namespace
 
-std::vector<LockerFile> collectFiles(int lockerFd, const Skip &skip) {
-    std::vector<LockerFile> files;
-    collectFolder(lockerFd, {}, skip, files);
-    return files;
+Listing collectFiles(int lockerFd, const Skip &skip) {
+    Listing listing;
+    collectFolder(lockerFd, {}, skip, listing);
+    return listing;
 }
 
 int openLockerFolder(int lockerFd, const std::string &folder) {

@@ -15,11 +15,22 @@ struct LockerFile {
     std::string path() const { return folder.empty() ? name : folder + '/' + name; }
 };
 
+// A file or folder that a run could not bring into the wanted state, and why.
+struct Failure {
+    std::string path;
+    std::string reason;
+};
+
+struct Listing {
+    std::vector<LockerFile> files;
+    // Folders that could not be listed and entries whose type could not be read.
+    std::vector<Failure> unlisted;
+};
+
 // Lists the regular files below the locker folder, never following a symbolic link, and removes
 // the temporary files that an interrupted run left behind. Files at the top of the locker for
 // which skip(name) is true are left out.
-std::vector<LockerFile> collectFiles(int lockerFd,
-                                     const std::function<bool(const std::string &)> &skip);
+Listing collectFiles(int lockerFd, const std::function<bool(const std::string &)> &skip);
 
 // Opens a folder of the locker, relative to it, without following symbolic links; -1 on failure.
 int openLockerFolder(int lockerFd, const std::string &folder);

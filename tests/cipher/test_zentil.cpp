@@ -51,6 +51,7 @@ private slots:
     void theScriptsWorkFromAnyFolderAndWithoutThemselves();
     void concurrentRunsTakeTurns();
     void filesInUseAreLeftAndNamed();
+    void unlistableFoldersAreNamed();
 };
 
 void TestZentil::roundTripKeepsContentModeAndTime() {
@@ -264,6 +265,19 @@ void TestZentil::filesInUseAreLeftAndNamed() {
         QCOMPARE(run->exitCode(), 1);
         QVERIFY2(folder.contents()["log"] == big + "one more line\n", c.name);
         QVERIFY2(folder.errorNote().contains("\nlog: in use"), c.name);
+    }
+}
+
+void TestZentil::unlistableFoldersAreNamed() {
+    for (const mode_t mode : {0000, 0300, 0600}) {
+        ZentilFolder folder;
+        folder.put("closed/inside", "plain");
+        const QByteArray closed = QFile::encodeName(folder.locker("closed"));
+        ::chmod(closed.constData(), mode);
+        QCOMPARE(folder.run("encrypt"), 1);
+        ::chmod(closed.constData(), 0700);
+        QCOMPARE(folder.contents()["closed/inside"], "plain");
+        QVERIFY2(folder.errorNote().contains("\nclosed"), qPrintable(QString::number(mode, 8)));
     }
 }
 
