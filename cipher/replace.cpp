@@ -99,7 +99,10 @@ bool isOurTemporary(int dirFd, const std::string &name) {
 
 std::string replaceInPlace(int dirFd, const std::string &name, const Transform &transform,
                            const std::function<bool(int in)> &wanted) {
-    const Fd in(::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    // The name may have been given to a FIFO or a device since the listing: opening without
+    // blocking keeps zentil from waiting forever for a writer, and the type is read from what
+    // was opened.
+    const Fd in(::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat original;
     if (in.get() < 0 || ::fstat(in.get(), &original) != 0)
         return systemError("cannot open");

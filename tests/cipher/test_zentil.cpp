@@ -52,6 +52,7 @@ private slots:
     void concurrentRunsTakeTurns();
     void filesInUseAreLeftAndNamed();
     void unlistableFoldersAreNamed();
+    void aFileSwappedForAFifoIsPassedBy();
 };
 
 void TestZentil::roundTripKeepsContentModeAndTime() {
@@ -279,6 +280,23 @@ void TestZentil::unlistableFoldersAreNamed() {
         QCOMPARE(folder.contents()["closed/inside"], "plain");
         QVERIFY2(folder.errorNote().contains("\nclosed"), qPrintable(QString::number(mode, 8)));
     }
+}
+
+void TestZentil::aFileSwappedForAFifoIsPassedBy() {
+    ZentilFolder folder;
+    // Files of a subfolder come after those at the top, which keep zentil busy meanwhile.
+    for (const char *name : {"big1", "big2"})
+        folder.put(name, randomBytes(32 << 20));
+    folder.put("sub/swapped", "plain");
+    std::unique_ptr<QProcess> run(folder.start("encrypt"));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !QDir(folder.locker()).entryList({".~zentil-*"}, QDir::Files | QDir::Hidden).isEmpty(),
+        60000);
+    const QByteArray swapped = QFile::encodeName(folder.locker("sub/swapped"));
+    QCOMPARE(::unlink(swapped.constData()), 0);
+    QCOMPARE(::mkfifo(swapped.constData(), 0600), 0);
+    QVERIFY(run->waitForFinished(20000));
+    QCOMPARE(run->exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestZentil)
