@@ -105,8 +105,8 @@ std::string readError() {
     return std::string("cannot read: ") + std::strerror(errno);
 }
 
-std::string writeError() {
-    return std::string("cannot write: ") + std::strerror(errno);
+std::string writeError(Output &out) {
+    return std::string("cannot write: ") + std::strerror(out.error());
 }
 
 } // namespace
@@ -126,7 +126,7 @@ std::string encryptStream(int inFd, int outFd, const Key &key, const KeyParamete
     crypto_secretstream_xchacha20poly1305_init_push(
         &state, header.data() + header.size() - kStreamHeaderSize, key.data());
     if (!out.write(header.data(), header.size()))
-        return writeError();
+        return writeError(out);
 
     // One chunk is read ahead, so that the last chunk is known when it is sealed.
     Bytes current(kChunkSize), next(kChunkSize), sealed(kChunkSize + kChunkOverhead);
@@ -146,9 +146,9 @@ std::string encryptStream(int inFd, int outFd, const Key &key, const KeyParamete
             static_cast<unsigned long long>(currentSize), nullptr, 0,
             last ? crypto_secretstream_xchacha20poly1305_TAG_FINAL : 0);
         if (!out.write(sealed.data(), sealedSize))
-            return writeError();
+            return writeError(out);
         if (last)
-            return out.finish() ? std::string() : writeError();
+            return out.finish() ? std::string() : writeError(out);
         current.swap(next);
         currentSize = nextSize;
     }
@@ -185,14 +185,17 @@ std::string decryptStream(int inFd, int outFd, KeyStore &keys) {
                 static_cast<unsigned long long>(sealedSize), nullptr, 0) != 0)
             return "does not authenticate (wrong password or damaged data)";
         if (!out.write(plain.data(), plainSize))
-            return writeError();
+            return writeError(out);
         if (tag == crypto_secretstream_xchacha20poly1305_TAG_FINAL)
             break;
     }
     unsigned char extra;
-    if (in.read(&extra, 1) != 0)
+    const ssize_t extraSize = in.read(&extra, 1);
+    if (extraSize < 0)
+        return readError();
+    if (extraSize > 0)
         return "data after the last chunk";
-    return out.finish() ? std::string() : writeError();
+    return out.finish() ? std::string() : writeError(out);
 }
 
 } // namespace zentil

@@ -56,7 +56,12 @@ bool Output::write(const unsigned char *data, std::size_t size) {
         }
     }
     const std::lock_guard<std::mutex> lock(m_mutex);
-    return !m_failed;
+    return m_error == 0;
+}
+
+int Output::error() {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_error;
 }
 
 bool Output::finish() {
@@ -72,8 +77,7 @@ bool Output::finish() {
         writeBlock(m_block);
     }
     m_block.size = 0;
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    return !m_failed;
+    return error() == 0;
 }
 
 void Output::hand(Block block) {
@@ -120,8 +124,10 @@ bool Output::writeBlock(const Block &block) {
                 continue;
         }
         if (n <= 0) {
+            const int cause = n < 0 ? errno : ENOSPC; // a write of nothing means a full disk
             const std::lock_guard<std::mutex> lock(m_mutex);
-            m_failed = true;
+            if (m_error == 0)
+                m_error = cause;
             return false;
         }
         p += n;

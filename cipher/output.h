@@ -24,6 +24,8 @@ public:
     bool write(const unsigned char *data, std::size_t size);
     // Writes everything still pending; false when anything could not be written.
     bool finish();
+    // Why the first write that failed failed (an errno value), on whichever thread it ran.
+    int error();
 
 private:
     struct FreeBuffer {
@@ -51,7 +53,7 @@ private:
     std::deque<Block> m_pending;
     std::vector<Block> m_spare;
     bool m_finishing = false;
-    bool m_failed = false;
+    int m_error = 0;
 };
 
 } // namespace zentil

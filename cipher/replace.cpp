@@ -97,7 +97,7 @@ bool isOurTemporary(int dirFd, const std::string &name) {
            name.compare(0, std::string::npos, mark, static_cast<std::size_t>(size)) == 0;
 }
 
-std::string replaceInPlace(int dirFd, const std::string &name, const Transform &transform,
+Replacement replaceInPlace(int dirFd, const std::string &name, const Transform &transform,
                            const std::function<bool(int in)> &wanted) {
     // The name may have been given to a FIFO or a device since the listing: opening without
     // blocking keeps zentil from waiting forever for a writer, and the type is read from what
@@ -105,20 +105,20 @@ std::string replaceInPlace(int dirFd, const std::string &name, const Transform &
     const Fd in(::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat original;
     if (in.get() < 0 || ::fstat(in.get(), &original) != 0)
-        return systemError("cannot open");
+        return {systemError("cannot open")};
     if (!S_ISREG(original.st_mode))
         return {};
     // Replacing a file that someone writes to would send their writes to the old file, lost.
     const ReadLease lease(in.get(), original);
     if (!lease.taken())
-        return kInUse;
+        return {kInUse};
     if (!wanted(in.get()))
         return {};
 
     std::string temporary;
     const Fd out(createTemporary(dirFd, temporary));
     if (out.get() < 0)
-        return systemError("cannot create a temporary file");
+        return {systemError("cannot create a temporary file")};
     std::string error = transform(in.get(), out.get());
     if (error.empty())
         error = finish(out.get(), original);
@@ -128,13 +128,13 @@ std::string replaceInPlace(int dirFd, const std::string &name, const Transform &
         error = systemError("cannot replace");
     if (!error.empty()) {
         ::unlinkat(dirFd, temporary.c_str(), 0);
-        return error;
+        return {error};
     }
     // Under the file's own name the mark no longer matches, so that a crash from here on leaves
     // nothing that could pass for a temporary file; it only goes to keep the file clean.
     ::fremovexattr(out.get(), kTemporaryMark);
     if (::fsync(dirFd) != 0)
-        return systemError("cannot flush the folder");
+        return {systemError("cannot flush its folder"), true};
     return {};
 }
 

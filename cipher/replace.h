@@ -19,13 +19,19 @@ inline constexpr char kInUse[] = "in use";
 // Writes from the file to a new file through transform(in, out); returns "" or why it failed.
 using Transform = std::function<std::string(int in, int out)>;
 
+// What became of a file: error is "" when it is in the wanted state, else why not. The file is
+// then untouched, unless replaced says that only the flush of its folder failed.
+struct Replacement {
+    std::string error;
+    bool replaced = false;
+};
+
 // Replaces the regular file name in the folder dirFd by what transform makes of it, when
 // wanted(in) says the file needs it, so that at every moment the name holds either the whole old
 // file or the whole new one: a temporary file beside it, flushed to disk, renamed over it, the
-// folder flushed. The new file keeps the old one's mode and modification time. Returns "" on
-// success or when the file was not wanted, otherwise why it failed; the old file is then untouched.
-// A file that is open for writing elsewhere, or changes meanwhile, is left as it is (kInUse).
-std::string replaceInPlace(int dirFd, const std::string &name, const Transform &transform,
+// folder flushed. The new file keeps the old one's mode and modification time. A file that is
+// open for writing elsewhere, or changes meanwhile, is left as it is (kInUse).
+Replacement replaceInPlace(int dirFd, const std::string &name, const Transform &transform,
                            const std::function<bool(int in)> &wanted);
 
 } // namespace zentil

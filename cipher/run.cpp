@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/file.h>
@@ -42,26 +43,26 @@ public:
 private:
     void drain(const std::vector<LockerFile> &files) {
         for (std::size_t i = m_next++; i < files.size(); i = m_next++) {
-            const std::string error = processOne(files[i]);
-            if (!error.empty()) {
+            const Replacement result = processOne(files[i]);
+            if (!result.error.empty()) {
                 const std::lock_guard<std::mutex> lock(m_mutex);
-                m_failures.push_back({files[i].path(), error});
+                m_failures.push_back({files[i].path(), result.error, result.replaced});
             }
         }
     }
 
-    std::string processOne(const LockerFile &file) {
+    Replacement processOne(const LockerFile &file) {
         const int dirFd = openLockerFolder(m_lockerFd, file.folder);
         if (dirFd < 0)
-            return "cannot open its folder";
-        const std::string error =
+            return {std::string("cannot open its folder: ") + std::strerror(errno)};
+        Replacement result =
             m_mode == Mode::Encrypt ? encrypt(dirFd, file.name) : decrypt(dirFd, file.name);
         ::close(dirFd);
-        return error;
+        return result;
     }
 
     // One key for every file this run encrypts, derived when the first one needs it.
-    std::string encrypt(int dirFd, const std::string &name) {
+    Replacement encrypt(int dirFd, const std::string &name) {
         return replaceInPlace(
             dirFd, name,
             [this](int in, int out) -> std::string {
@@ -73,7 +74,7 @@ private:
             [](int in) { return !isEncrypted(in); });
     }
 
-    std::string decrypt(int dirFd, const std::string &name) {
+    Replacement decrypt(int dirFd, const std::string &name) {
         return replaceInPlace(
             dirFd, name, [this](int in, int out) { return decryptStream(in, out, m_keys); },
             [](int in) { return isEncrypted(in); });
@@ -95,12 +96,29 @@ std::string printable(std::string path) {
     return path;
 }
 
+std::string noteLines(const std::vector<Failure> &failures, bool replaced) {
+    std::string lines;
+    for (const Failure &failure : failures) {
+        if (failure.replaced == replaced)
+            lines += printable(failure.path) + ": " + failure.reason + "\n";
+    }
+    return lines;
+}
+
+// The files left as they were first, then those replaced whose folder could not be flushed.
 std::string noteText(Mode mode, const std::vector<Failure> &failures) {
-    std::string note =
-        std::string("zentil could not ") + (mode == Mode::Encrypt ? "encrypt" : "decrypt") +
-        " these files and folders of the locker. They were left exactly as they were.\n\n";
-    for (const Failure &failure : failures)
-        note += printable(failure.path) + ": " + failure.reason + "\n";
+    const std::string verb = mode == Mode::Encrypt ? "encrypt" : "decrypt";
+    std::string note;
+    if (const std::string left = noteLines(failures, false); !left.empty())
+        note += "zentil could not " + verb +
+                " these files and folders of the locker. They were left exactly as they "
+                "were.\n\n" +
+                left + "\n";
+    if (const std::string replaced = noteLines(failures, true); !replaced.empty())
+        note += "zentil did " + verb +
+                " these files, but could not flush their folders to the disk, so that a power "
+                "cut may still undo the change.\n\n" +
+                replaced + "\n";
     return note;
 }
 

@@ -15,10 +15,12 @@ struct LockerFile {
     std::string path() const { return folder.empty() ? name : folder + '/' + name; }
 };
 
-// A file or folder that a run could not bring into the wanted state, and why.
+// A file or folder that a run could not bring into the wanted state, and why; replaced when the
+// file was replaced all the same and only its folder could not be flushed.
 struct Failure {
     std::string path;
     std::string reason;
+    bool replaced = false;
 };
 
 struct Listing {

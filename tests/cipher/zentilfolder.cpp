@@ -20,8 +20,11 @@ ZentilFolder::ZentilFolder(const QString &password) {
     QDir().mkpath(locker());
 }
 
-QProcess *ZentilFolder::start(const QString &mode) const {
+QProcess *ZentilFolder::start(const QString &mode, const QProcessEnvironment &extra) const {
     auto *process = new QProcess;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(extra);
+    process->setProcessEnvironment(environment);
     // Run as an ordinary user would, even where the tests run as root: without the power to
     // read or write what the file modes forbid.
     process->setChildProcessModifier([] {
@@ -33,8 +36,8 @@ QProcess *ZentilFolder::start(const QString &mode) const {
     return process;
 }
 
-int ZentilFolder::run(const QString &mode) const {
-    const std::unique_ptr<QProcess> process(start(mode));
+int ZentilFolder::run(const QString &mode, const QProcessEnvironment &extra) const {
+    const std::unique_ptr<QProcess> process(start(mode, extra));
     process->waitForFinished(120000);
     return process->exitCode();
 }

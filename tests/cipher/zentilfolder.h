@@ -12,9 +12,9 @@ class ZentilFolder : public TestFolder {
 public:
     explicit ZentilFolder(const QString &password = QStringLiteral("secret"));
 
-    // Runs zentil to the end; returns its exit code.
-    int run(const QString &mode) const;
-    QProcess *start(const QString &mode) const;
+    // Runs zentil to the end, with extra variables in its environment; returns its exit code.
+    int run(const QString &mode, const QProcessEnvironment &extra = {}) const;
+    QProcess *start(const QString &mode, const QProcessEnvironment &extra = {}) const;
 
     QString locker(const QString &name = {}) const;
     void put(const QString &name, const QByteArray &contents) const;

@@ -1,0 +1,85 @@
+// Preloaded into zentil to make one call of the disk fail, as a failing or full disk would:
+// FAULT_CALL names the call (write, fsync, rename or read), FAULT_AT which one, counted from 1
+// across the process among the calls on the locker and what lies in it, and FAULT_ERRNO the
+// error (EIO unless given).
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<long> calls{0};
+
+bool inLocker(const char *path) {
+    return std::strstr(path, "/Locker") != nullptr;
+}
+
+bool inLocker(int fd) {
+    char link[64], path[4096];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t size = ::readlink(link, path, sizeof path - 1);
+    path[size < 0 ? 0 : size] = '\0';
+    return inLocker(path);
+}
+
+template <typename Where> bool failNow(const char *call, Where where) {
+    const char *wanted = std::getenv("FAULT_CALL");
+    if (!wanted || std::strcmp(wanted, call) != 0 || !inLocker(where))
+        return false;
+    if (++calls != std::atol(std::getenv("FAULT_AT") ? std::getenv("FAULT_AT") : "0"))
+        return false;
+    const char *error = std::getenv("FAULT_ERRNO");
+    errno = error ? std::atoi(error) : EIO;
+    return true;
+}
+
+template <typename Function> Function real(const char *name) {
+    return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
+}
+
+} // namespace
+
+extern "C" {
+
+ssize_t write(int fd, const void *data, size_t size) {
+    if (failNow("write", fd))
+        return -1;
+    return real<ssize_t (*)(int, const void *, size_t)>("write")(fd, data, size);
+}
+
+int fsync(int fd) {
+    if (failNow("fsync", fd))
+        return -1;
+    return real<int (*)(int)>("fsync")(fd);
+}
+
+int rename(const char *from, const char *to) {
+    if (failNow("rename", from))
+        return -1;
+    return real<int (*)(const char *, const char *)>("rename")(from, to);
+}
+
+int renameat(int fromDir, const char *from, int toDir, const char *to) {
+    if (failNow("rename", fromDir))
+        return -1;
+    return real<int (*)(int, const char *, int, const char *)>("renameat")(fromDir, from, toDir,
+                                                                           to);
+}
+
+ssize_t read(int fd, void *data, size_t size) {
+    if (failNow("read", fd))
+        return -1;
+    return real<ssize_t (*)(int, void *, size_t)>("read")(fd, data, size);
+}
+
+ssize_t pread(int fd, void *data, size_t size, off_t offset) {
+    if (failNow("read", fd))
+        return -1;
+    return real<ssize_t (*)(int, void *, size_t, off_t)>("pread")(fd, data, size, offset);
+}
+}

@@ -1,0 +1,90 @@
+#include "tests/cipher/zentilfolder.h"
+
+#include <QTest>
+
+#include <cstring>
+
+// Makes one write, flush, rename or read of zentil fail, at every moment in turn, and proves that
+// no file is lost and that every line of the note is true: a file left as it was is listed as
+// such, a file already replaced is not, and each reason names the error that happened.
+class TestZentilFaults : public QObject {
+    Q_OBJECT
+private slots:
+    void aFailingDiskLosesNothingAndTheNoteTellsTheTruth();
+};
+
+namespace {
+
+const QMap<QString, QByteArray> &originals() {
+    static const QMap<QString, QByteArray> files = {
+        {"small", randomBytes(1000)},
+        {"big", randomBytes(1200 * 1024)}, // more than one block of zentil's writer
+        {"sub/other", randomBytes(70'000)},
+    };
+    return files;
+}
+
+// The note's lines that name a file, each under the heading it stands below.
+QMap<QString, QPair<QString, QString>> noteLines(const QString &note) {
+    QMap<QString, QPair<QString, QString>> lines;
+    QString heading;
+    for (const QString &line : note.split(u'\n', Qt::SkipEmptyParts)) {
+        const qsizetype colon = line.indexOf(QStringLiteral(": "));
+        if (line.startsWith(QStringLiteral("zentil")) || colon < 0)
+            heading = line;
+        else
+            lines.insert(line.left(colon), {heading, line.mid(colon + 2)});
+    }
+    return lines;
+}
+
+} // namespace
+
+void TestZentilFaults::aFailingDiskLosesNothingAndTheNoteTellsTheTruth() {
+    // Which calls on the locker fail, of those that a run makes (reads every third one).
+    struct Case {
+        const char *call;
+        int error;
+        int calls;
+        int step;
+    } cases[] = {
+        {"write", ENOSPC, 5, 1}, {"fsync", EIO, 6, 1}, {"rename", EIO, 3, 1}, {"read", EIO, 30, 3}};
+    // The files locked once, for the runs that unlock.
+    ZentilFolder locked;
+    for (auto it = originals().begin(); it != originals().end(); ++it)
+        locked.put(it.key(), it.value());
+    QCOMPARE(locked.run("encrypt"), 0);
+    for (const Case &c : cases) {
+        for (const char *mode : {"encrypt", "decrypt"}) {
+            for (int at = 1; at <= c.calls; at += c.step) {
+                const QString what = QStringLiteral("%1 %2 #%3").arg(mode, c.call).arg(at);
+                ZentilFolder folder;
+                const auto before = QByteArray(mode) == "decrypt" ? locked.contents() : originals();
+                for (auto it = before.begin(); it != before.end(); ++it)
+                    folder.put(it.key(), it.value());
+                QProcessEnvironment fault;
+                fault.insert("LD_PRELOAD", FAULT_SHIM);
+                fault.insert("ASAN_OPTIONS", "verify_asan_link_order=0");
+                fault.insert("FAULT_CALL", c.call);
+                fault.insert("FAULT_AT", QString::number(at));
+                fault.insert("FAULT_ERRNO", QString::number(c.error));
+                folder.run(mode, fault);
+
+                const auto after = folder.contents();
+                const auto lines = noteLines(folder.errorNote());
+                for (auto it = lines.begin(); it != lines.end(); ++it) {
+                    const bool left = after.value(it.key()) == before.value(it.key());
+                    QVERIFY2(it->first.contains("left exactly as they were") == left,
+                             qPrintable(what + ": " + it.key() + ": " + it->first));
+                    QVERIFY2(it->second.contains(QString::fromUtf8(std::strerror(c.error))),
+                             qPrintable(what + ": " + it.key() + ": " + it->second));
+                }
+                QCOMPARE(folder.run("decrypt"), 0);
+                QVERIFY2(folder.contents() == originals(), qPrintable(what));
+            }
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(TestZentilFaults)
+#include "test_zentil_faults.moc"
