@@ -39,7 +39,9 @@ void collectEntry(int dirFd, const std::string &folder, const std::string &name,
         listing.files.push_back({folder, name});
 }
 
-void collectFolder(int dirFd, const std::string &folder, const Skip &skip, Listing &listing) {
+// Lists one folder: its files into the listing, its subfolders onto the folders still to list.
+void collectFolder(int dirFd, const std::string &folder, const Skip &skip, Listing &listing,
+                   std::vector<std::string> &folders) {
     DIR *dir = ::fdopendir(::dup(dirFd));
     if (!dir) {
         listing.unlisted.push_back({folder, systemError("cannot list this folder")});
@@ -56,23 +58,28 @@ void collectFolder(int dirFd, const std::string &folder, const Skip &skip, Listi
     if (errno != 0)
         listing.unlisted.push_back({folder, systemError("cannot list this folder")});
     ::closedir(dir);
-    for (const std::string &name : subfolders) {
-        const int subFd = ::openat(dirFd, name.c_str(), kFolderFlags);
-        if (subFd < 0) {
-            listing.unlisted.push_back(
-                {joined(folder, name), systemError("cannot list this folder")});
-            continue;
-        }
-        collectFolder(subFd, joined(folder, name), skip, listing);
-        ::close(subFd);
-    }
+    for (const std::string &name : subfolders)
+        folders.push_back(joined(folder, name));
 }
 
 } // namespace
 
+// Each folder is opened afresh from the locker and closed before the next, so that a tree of any
+// depth is walked with two descriptors at most.
 Listing collectFiles(int lockerFd, const Skip &skip) {
     Listing listing;
-    collectFolder(lockerFd, {}, skip, listing);
+    std::vector<std::string> folders = {""};
+    while (!folders.empty()) {
+        const std::string folder = std::move(folders.back());
+        folders.pop_back();
+        const int dirFd = openLockerFolder(lockerFd, folder);
+        if (dirFd < 0) {
+            listing.unlisted.push_back({folder, systemError("cannot list this folder")});
+            continue;
+        }
+        collectFolder(dirFd, folder, skip, listing, folders);
+        ::close(dirFd);
+    }
     return listing;
 }
 

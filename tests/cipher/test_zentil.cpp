@@ -53,6 +53,7 @@ private slots:
     void filesInUseAreLeftAndNamed();
     void unlistableFoldersAreNamed();
     void aFileSwappedForAFifoIsPassedBy();
+    void treesDeeperThanTheOpenFilesLimit();
 };
 
 void TestZentil::roundTripKeepsContentModeAndTime() {
@@ -297,6 +298,17 @@ void TestZentil::aFileSwappedForAFifoIsPassedBy() {
     QCOMPARE(::mkfifo(swapped.constData(), 0600), 0);
     QVERIFY(run->waitForFinished(20000));
     QCOMPARE(run->exitCode(), 0);
+}
+
+void TestZentil::treesDeeperThanTheOpenFilesLimit() {
+    ZentilFolder folder;
+    folder.limitOpenFiles(32);
+    const QString deep = QString("d/").repeated(60) + "deep.txt";
+    folder.put(deep, "plain");
+    QCOMPARE(folder.run("encrypt"), 0);
+    QVERIFY(folder.contents()[deep].startsWith("ZENTIL"));
+    QCOMPARE(folder.run("decrypt"), 0);
+    QCOMPARE(folder.contents()[deep], "plain");
 }
 
 QTEST_GUILESS_MAIN(TestZentil)

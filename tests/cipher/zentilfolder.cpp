@@ -10,6 +10,7 @@
 
 #include <linux/capability.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 
 ZentilFolder::ZentilFolder(const QString &password) {
     const QString built = QCoreApplication::applicationDirPath() + QStringLiteral("/zentil");
@@ -27,9 +28,12 @@ QProcess *ZentilFolder::start(const QString &mode, const QProcessEnvironment &ex
     process->setProcessEnvironment(environment);
     // Run as an ordinary user would, even where the tests run as root: without the power to
     // read or write what the file modes forbid.
-    process->setChildProcessModifier([] {
+    process->setChildProcessModifier([limit = m_openFilesLimit] {
         ::prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0);
         ::prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0);
+        const rlimit files = {rlim_t(limit), rlim_t(limit)};
+        if (limit > 0)
+            ::setrlimit(RLIMIT_NOFILE, &files);
     });
     process->start(path(QStringLiteral("zentil")), {mode});
     process->waitForStarted();

@@ -16,11 +16,17 @@ public:
     int run(const QString &mode, const QProcessEnvironment &extra = {}) const;
     QProcess *start(const QString &mode, const QProcessEnvironment &extra = {}) const;
 
+    // Lets zentil runs hold no more than this many open files.
+    void limitOpenFiles(int limit) { m_openFilesLimit = limit; }
+
     QString locker(const QString &name = {}) const;
     void put(const QString &name, const QByteArray &contents) const;
     // Every regular file of the locker, by path relative to it.
     QMap<QString, QByteArray> contents() const;
     QString errorNote() const;
+
+private:
+    int m_openFilesLimit = 0;
 };
 
 // A tree of awkward files: sizes around the chunk size, odd names, nested folders.
