@@ -62,6 +62,12 @@ private:
     off_t m_advised = 0;
 };
 
+// The stream's state holds the key: wiped when the stream is done, however it ends.
+struct StreamState {
+    crypto_secretstream_xchacha20poly1305_state state;
+    ~StreamState() { sodium_memzero(&state, sizeof state); }
+};
+
 void putU64(unsigned char *out, std::uint64_t value) {
     for (int i = 0; i < 8; ++i)
         out[i] = static_cast<unsigned char>(value >> (8 * i));
@@ -120,11 +126,11 @@ bool isEncrypted(int fd) {
 std::string encryptStream(int inFd, int outFd, const Key &key, const KeyParameters &parameters) {
     Input in(inFd);
     Output out(outFd);
-    crypto_secretstream_xchacha20poly1305_state state;
+    StreamState stream;
     Bytes header = headerPrefix(parameters);
     header.resize(kHeaderSize);
     crypto_secretstream_xchacha20poly1305_init_push(
-        &state, header.data() + header.size() - kStreamHeaderSize, key.data());
+        &stream.state, header.data() + header.size() - kStreamHeaderSize, key.data());
     if (!out.write(header.data(), header.size()))
         return writeError(out);
 
@@ -142,7 +148,7 @@ std::string encryptStream(int inFd, int outFd, const Key &key, const KeyParamete
         const bool last = nextSize == 0;
         unsigned long long sealedSize = 0;
         crypto_secretstream_xchacha20poly1305_push(
-            &state, sealed.data(), &sealedSize, current.data(),
+            &stream.state, sealed.data(), &sealedSize, current.data(),
             static_cast<unsigned long long>(currentSize), nullptr, 0,
             last ? crypto_secretstream_xchacha20poly1305_TAG_FINAL : 0);
         if (!out.write(sealed.data(), sealedSize))
@@ -167,9 +173,9 @@ std::string decryptStream(int inFd, int outFd, KeyStore &keys) {
     if (!key)
         return "its key cannot be derived from the password";
 
-    crypto_secretstream_xchacha20poly1305_state state;
+    StreamState stream;
     if (crypto_secretstream_xchacha20poly1305_init_pull(
-            &state, header.data() + kHeaderSize - kStreamHeaderSize, key->data()) != 0)
+            &stream.state, header.data() + kHeaderSize - kStreamHeaderSize, key->data()) != 0)
         return "damaged header";
     Bytes sealed(kChunkSize + kChunkOverhead), plain(kChunkSize);
     for (;;) {
@@ -181,7 +187,7 @@ std::string decryptStream(int inFd, int outFd, KeyStore &keys) {
         unsigned long long plainSize = 0;
         unsigned char tag = 0;
         if (crypto_secretstream_xchacha20poly1305_pull(
-                &state, plain.data(), &plainSize, &tag, sealed.data(),
+                &stream.state, plain.data(), &plainSize, &tag, sealed.data(),
                 static_cast<unsigned long long>(sealedSize), nullptr, 0) != 0)
             return "does not authenticate (wrong password or damaged data)";
         if (!out.write(plain.data(), plainSize))

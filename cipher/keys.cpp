@@ -10,7 +10,7 @@ bool KeyParameters::operator<(const KeyParameters &other) const {
            std::tie(other.opslimit, other.memlimit, other.salt);
 }
 
-KeyStore::KeyStore(std::string password) : m_password(std::move(password)) {}
+KeyStore::KeyStore(const std::string &password) : m_password(password) {}
 
 KeyStore::~KeyStore() {
     sodium_memzero(m_password.data(), m_password.size());
@@ -37,12 +37,14 @@ const Key *KeyStore::keyFor(const KeyParameters &parameters) {
         parameters.memlimit < crypto_pwhash_MEMLIMIT_MIN ||
         parameters.memlimit > crypto_pwhash_MEMLIMIT_SENSITIVE)
         return nullptr;
-    Key key;
+    Key &key = m_keys[parameters];
     if (crypto_pwhash(key.data(), key.size(), m_password.data(), m_password.size(),
                       parameters.salt.data(), parameters.opslimit, parameters.memlimit,
-                      crypto_pwhash_ALG_ARGON2ID13) != 0)
+                      crypto_pwhash_ALG_ARGON2ID13) != 0) {
+        m_keys.erase(parameters);
         return nullptr;
-    return &m_keys.emplace(parameters, key).first->second;
+    }
+    return &key;
 }
 
 } // namespace zentil

@@ -12,7 +12,7 @@ namespace zentil {
 // shares them between the threads that process files.
 class KeyStore {
 public:
-    explicit KeyStore(std::string password);
+    explicit KeyStore(const std::string &password);
     ~KeyStore();
     KeyStore(const KeyStore &) = delete;
     KeyStore &operator=(const KeyStore &) = delete;

@@ -8,21 +8,36 @@
 #include <QFile>
 
 #include <sodium.h>
+#include <sys/prctl.h>
+
+namespace {
+
+// Overwrites a copy of the password before its memory goes back to the heap.
+template <typename Text> void wipe(Text &text) {
+    sodium_memzero(text.data(), static_cast<std::size_t>(text.size()) * sizeof *text.data());
+}
+
+} // namespace
 
 int main(int argc, char **argv) {
+    // No core dump and no other process of the user may show the password held in memory.
+    ::prctl(PR_SET_DUMPABLE, 0);
     QCoreApplication app(argc, argv);
     const QString mode = app.arguments().value(1);
     if ((mode != QLatin1String("encrypt") && mode != QLatin1String("decrypt")) || sodium_init() < 0)
         return 2;
     const QString folder = QCoreApplication::applicationDirPath();
-    const QByteArray password =
-        GetSetting(kSettingsApp, SettingsSection(folder), QStringLiteral("Psetting")).toUtf8();
+    QString stored = GetSetting(kSettingsApp, SettingsSection(folder), QStringLiteral("Psetting"));
+    QByteArray utf8 = stored.toUtf8();
+    std::string password(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    wipe(stored);
+    wipe(utf8);
     // Without a password nothing can be encrypted or decrypted: change nothing.
-    if (password.isEmpty())
-        return 1;
-    const bool done = zentil::run(
-        mode == QLatin1String("encrypt") ? zentil::Mode::Encrypt : zentil::Mode::Decrypt,
-        QFile::encodeName(folder + QStringLiteral("/Locker")).toStdString(),
-        password.toStdString());
+    const bool done =
+        !password.empty() &&
+        zentil::run(mode == QLatin1String("encrypt") ? zentil::Mode::Encrypt
+                                                     : zentil::Mode::Decrypt,
+                    QFile::encodeName(folder + QStringLiteral("/Locker")).toStdString(), password);
+    wipe(password);
     return done ? 0 : 1;
 }

@@ -7,6 +7,10 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -54,6 +58,7 @@ private slots:
     void unlistableFoldersAreNamed();
     void aFileSwappedForAFifoIsPassedBy();
     void treesDeeperThanTheOpenFilesLimit();
+    void itsMemoryIsNeverDumped();
 };
 
 void TestZentil::roundTripKeepsContentModeAndTime() {
@@ -309,6 +314,23 @@ void TestZentil::treesDeeperThanTheOpenFilesLimit() {
     QVERIFY(folder.contents()[deep].startsWith("ZENTIL"));
     QCOMPARE(folder.run("decrypt"), 0);
     QCOMPARE(folder.contents()[deep], "plain");
+}
+
+// A crash leaves no image of zentil's memory, which holds the password, on the disk.
+void TestZentil::itsMemoryIsNeverDumped() {
+    ZentilFolder folder;
+    folder.put("a", "plain");
+    // Holding the locker makes zentil wait, with the password read.
+    const int locker = ::open(QFile::encodeName(folder.locker()).constData(), O_RDONLY | O_CLOEXEC);
+    QCOMPARE(::flock(locker, LOCK_EX), 0);
+    std::unique_ptr<QProcess> run(folder.start("encrypt"));
+    QTest::qWait(1000);
+    const rlimit unlimited = {RLIM_INFINITY, RLIM_INFINITY};
+    QCOMPARE(::prlimit(static_cast<pid_t>(run->processId()), RLIMIT_CORE, &unlimited, nullptr), 0);
+    ::kill(static_cast<pid_t>(run->processId()), SIGABRT);
+    QVERIFY(run->waitForFinished(60000));
+    ::close(locker);
+    QVERIFY(QDir(folder.root()).entryList({"core*"}).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestZentil)

@@ -26,6 +26,7 @@ QProcess *ZentilFolder::start(const QString &mode, const QProcessEnvironment &ex
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(extra);
     process->setProcessEnvironment(environment);
+    process->setWorkingDirectory(root());
     // Run as an ordinary user would, even where the tests run as root: without the power to
     // read or write what the file modes forbid.
     process->setChildProcessModifier([limit = m_openFilesLimit] {
