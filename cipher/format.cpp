@@ -169,7 +169,10 @@ std::string decryptStream(int inFd, int outFd, KeyStore &keys) {
         return readError();
     if (static_cast<std::size_t>(headerSize) < kHeaderSize || !hasMagic(header.data()))
         return "not an encrypted file of this format";
-    const Key *key = keys.keyFor(parametersOf(header.data()));
+    const KeyParameters parameters = parametersOf(header.data());
+    if (parameters.opslimit != kOpslimit || parameters.memlimit != kMemlimit)
+        return "key limits that zentil never writes";
+    const Key *key = keys.keyFor(parameters);
     if (!key)
         return "its key cannot be derived from the password";
 

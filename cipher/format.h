@@ -16,6 +16,10 @@ namespace zentil {
 inline constexpr std::size_t kChunkSize = 64 * 1024;
 inline constexpr std::size_t kChunkOverhead = crypto_secretstream_xchacha20poly1305_ABYTES;
 inline constexpr std::size_t kSaltSize = crypto_pwhash_SALTBYTES;
+// The key limits that zentil writes, and the only ones it accepts: any other limits come from a
+// damaged or crafted header, and deriving a key under them could cost the machine's memory.
+inline constexpr std::uint64_t kOpslimit = 2;
+inline constexpr std::uint64_t kMemlimit = 64 << 20;
 
 using Key = std::array<unsigned char, crypto_secretstream_xchacha20poly1305_KEYBYTES>;
 using Salt = std::array<unsigned char, kSaltSize>;

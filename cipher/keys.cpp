@@ -20,8 +20,8 @@ KeyStore::~KeyStore() {
 
 KeyParameters KeyStore::freshParameters() {
     KeyParameters parameters;
-    parameters.opslimit = crypto_pwhash_OPSLIMIT_INTERACTIVE;
-    parameters.memlimit = crypto_pwhash_MEMLIMIT_INTERACTIVE;
+    parameters.opslimit = kOpslimit;
+    parameters.memlimit = kMemlimit;
     randombytes_buf(parameters.salt.data(), parameters.salt.size());
     return parameters;
 }
@@ -30,13 +30,6 @@ const Key *KeyStore::keyFor(const KeyParameters &parameters) {
     const std::lock_guard<std::mutex> lock(m_mutex);
     if (auto found = m_keys.find(parameters); found != m_keys.end())
         return &found->second;
-    // Limits outside what this library accepts, or far beyond what we write, come from a damaged
-    // or foreign header: refuse rather than spend the machine's memory on them.
-    if (parameters.opslimit < crypto_pwhash_OPSLIMIT_MIN ||
-        parameters.opslimit > crypto_pwhash_OPSLIMIT_SENSITIVE ||
-        parameters.memlimit < crypto_pwhash_MEMLIMIT_MIN ||
-        parameters.memlimit > crypto_pwhash_MEMLIMIT_SENSITIVE)
-        return nullptr;
     Key &key = m_keys[parameters];
     if (crypto_pwhash(key.data(), key.size(), m_password.data(), m_password.size(),
                       parameters.salt.data(), parameters.opslimit, parameters.memlimit,

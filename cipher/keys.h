@@ -20,8 +20,7 @@ public:
     // Parameters with a fresh random salt, for the files this run encrypts.
     static KeyParameters freshParameters();
 
-    // The key for these parameters; nullptr when it cannot be derived (limits out of range or
-    // out of memory).
+    // The key for these parameters; nullptr when it cannot be derived (out of memory).
     const Key *keyFor(const KeyParameters &parameters);
 
 private:
