@@ -14,7 +14,9 @@ namespace zentil {
 namespace {
 
 constexpr unsigned char kMagic[6] = {'Z', 'E', 'N', 'T', 'I', 'L'};
-constexpr unsigned char kVersion = 1;
+// Version 1 left the header unsealed; version 2 seals it with the first chunk.
+constexpr unsigned char kVersionUnsealed = 1;
+constexpr unsigned char kVersion = 2;
 constexpr std::size_t kStreamHeaderSize = crypto_secretstream_xchacha20poly1305_HEADERBYTES;
 constexpr std::size_t kHeaderSize = sizeof kMagic + 2 + 8 + 8 + kSaltSize + kStreamHeaderSize;
 
@@ -95,7 +97,14 @@ Bytes headerPrefix(const KeyParameters &parameters) {
 }
 
 bool hasMagic(const unsigned char *header) {
-    return std::memcmp(header, kMagic, sizeof kMagic) == 0 && header[sizeof kMagic] == kVersion;
+    return std::memcmp(header, kMagic, sizeof kMagic) == 0;
+}
+
+// The version of a header of ours, or 0.
+unsigned char versionOf(const unsigned char *header) {
+    const unsigned char version = header[sizeof kMagic];
+    const bool known = version == kVersion || version == kVersionUnsealed;
+    return hasMagic(header) && known && header[sizeof kMagic + 1] == 0 ? version : 0;
 }
 
 KeyParameters parametersOf(const unsigned char *header) {
@@ -118,9 +127,9 @@ std::string writeError(Output &out) {
 } // namespace
 
 bool isEncrypted(int fd) {
-    unsigned char header[sizeof kMagic + 1];
+    unsigned char header[sizeof kMagic + 2];
     return ::pread(fd, header, sizeof header, 0) == static_cast<ssize_t>(sizeof header) &&
-           hasMagic(header);
+           versionOf(header) != 0;
 }
 
 std::string encryptStream(int inFd, int outFd, const Key &key, const KeyParameters &parameters) {
@@ -134,6 +143,8 @@ std::string encryptStream(int inFd, int outFd, const Key &key, const KeyParamete
     if (!out.write(header.data(), header.size()))
         return writeError(out);
 
+    // The first chunk seals the whole header with it.
+    Bytes sealedHeader = header;
     // One chunk is read ahead, so that the last chunk is known when it is sealed.
     Bytes current(kChunkSize), next(kChunkSize), sealed(kChunkSize + kChunkOverhead);
     ssize_t currentSize = in.read(current.data(), kChunkSize);
@@ -149,8 +160,9 @@ std::string encryptStream(int inFd, int outFd, const Key &key, const KeyParamete
         unsigned long long sealedSize = 0;
         crypto_secretstream_xchacha20poly1305_push(
             &stream.state, sealed.data(), &sealedSize, current.data(),
-            static_cast<unsigned long long>(currentSize), nullptr, 0,
+            static_cast<unsigned long long>(currentSize), sealedHeader.data(), sealedHeader.size(),
             last ? crypto_secretstream_xchacha20poly1305_TAG_FINAL : 0);
+        sealedHeader.clear();
         if (!out.write(sealed.data(), sealedSize))
             return writeError(out);
         if (last)
@@ -169,6 +181,9 @@ std::string decryptStream(int inFd, int outFd, KeyStore &keys) {
         return readError();
     if (static_cast<std::size_t>(headerSize) < kHeaderSize || !hasMagic(header.data()))
         return "not an encrypted file of this format";
+    const unsigned char version = versionOf(header.data());
+    if (version == 0)
+        return "an unknown version of the format";
     const KeyParameters parameters = parametersOf(header.data());
     if (parameters.opslimit != kOpslimit || parameters.memlimit != kMemlimit)
         return "key limits that zentil never writes";
@@ -180,6 +195,7 @@ std::string decryptStream(int inFd, int outFd, KeyStore &keys) {
     if (crypto_secretstream_xchacha20poly1305_init_pull(
             &stream.state, header.data() + kHeaderSize - kStreamHeaderSize, key->data()) != 0)
         return "damaged header";
+    Bytes sealedHeader = version == kVersion ? header : Bytes();
     Bytes sealed(kChunkSize + kChunkOverhead), plain(kChunkSize);
     for (;;) {
         const ssize_t sealedSize = in.read(sealed.data(), sealed.size());
@@ -191,8 +207,10 @@ std::string decryptStream(int inFd, int outFd, KeyStore &keys) {
         unsigned char tag = 0;
         if (crypto_secretstream_xchacha20poly1305_pull(
                 &stream.state, plain.data(), &plainSize, &tag, sealed.data(),
-                static_cast<unsigned long long>(sealedSize), nullptr, 0) != 0)
+                static_cast<unsigned long long>(sealedSize), sealedHeader.data(),
+                sealedHeader.size()) != 0)
             return "does not authenticate (wrong password or damaged data)";
+        sealedHeader.clear();
         if (!out.write(plain.data(), plainSize))
             return writeError(out);
         if (tag == crypto_secretstream_xchacha20poly1305_TAG_FINAL)

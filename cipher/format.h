@@ -6,11 +6,15 @@
 #include <cstdint>
 #include <string>
 
-// The encrypted file: a fixed header that describes how its key was derived, then the data in
-// chunks sealed by libsodium's secretstream, the last one tagged final.
+// The encrypted file (docs/format.md): a fixed header that describes how its key was derived,
+// then the data in chunks sealed by libsodium's secretstream, the last one tagged final.
 //
-//   magic "ZENTIL" | version 1 | 0 | opslimit u64 | memlimit u64 | salt[16] | stream header[24]
+//   magic "ZENTIL" | version | 0 | opslimit u64 | memlimit u64 | salt[16] | stream header[24]
 //   chunk* : ciphertext of up to kChunkSize bytes + kChunkOverhead
+//
+// Version 2, which zentil writes, seals the whole header with the first chunk as additional
+// data; version 1 did not, and is still read. Every constant here is fixed for good: files
+// written with them must always open.
 namespace zentil {
 
 inline constexpr std::size_t kChunkSize = 64 * 1024;

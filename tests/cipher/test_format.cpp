@@ -36,8 +36,7 @@ QByteArray encrypted(const QByteArray &plain, const std::string &password) {
 }
 
 // Decrypts bytes; returns the plain text, or why it was refused.
-QString decrypted(const QByteArray &bytes, const std::string &password) {
-    zentil::KeyStore keys(password);
+QString decrypted(const QByteArray &bytes, zentil::KeyStore &keys) {
     const int in = memoryFile(bytes), out = memoryFile({});
     const std::string error = zentil::decryptStream(in, out, keys);
     const QByteArray plain = contents(out);
@@ -57,6 +56,7 @@ class TestFormat : public QObject {
     Q_OBJECT
 private slots:
     void limitsOtherThanOursAreRefusedAtOnce();
+    void samplesOfEachVersionKeepTheirOutcome();
 };
 
 // Key limits are refused before any key is derived: crafted ones would cost the machine's memory
@@ -65,14 +65,43 @@ void TestFormat::limitsOtherThanOursAreRefusedAtOnce() {
     const QByteArray good = encrypted("plain", "secret");
     const quint64 ours = crypto_pwhash_MEMLIMIT_INTERACTIVE;
     const quint64 limits[][2] = {{4, 1ull << 30}, {2, ours + 1}, {3, ours}, {1, 8192}};
+    zentil::KeyStore keys("secret");
     for (const auto &limit : limits) {
         QByteArray crafted = good;
         putU64(crafted, 8, limit[0]);
         putU64(crafted, 16, limit[1]);
-        QCOMPARE(decrypted(crafted, "secret"),
-                 QStringLiteral("key limits that zentil never writes"));
+        QCOMPARE(decrypted(crafted, keys), QStringLiteral("key limits that zentil never writes"));
     }
-    QCOMPARE(decrypted(good, "secret"), QStringLiteral("plain"));
+    QCOMPARE(decrypted(good, keys), QStringLiteral("plain"));
+}
+
+// Files written once by each version of the format, whole or damaged, under the stored password
+// code of "bench" (another's for wrong-password), with the outcome each must always have.
+void TestFormat::samplesOfEachVersionKeepTheirOutcome() {
+    const QString small = QStringLiteral("a small plain text\n");
+    const QString twoChunks = QByteArray("0123456789abcdef").repeated(4375);
+    const QString truncated = QStringLiteral("the file ends before its last chunk (truncated)");
+    const QString unauthentic =
+        QStringLiteral("does not authenticate (wrong password or damaged data)");
+    const QMap<QString, QString> outcomes = {
+        {"opens", small},
+        {"two-chunks", twoChunks},
+        {"cut-at-chunk", truncated}, // and so without its final tag
+        {"appended", unauthentic}, // the bytes join the last chunk
+        {"unknown-version", QStringLiteral("an unknown version of the format")},
+        {"limits", QStringLiteral("key limits that zentil never writes")},
+        {"wrong-password", unauthentic},
+        {"header-changed", unauthentic},
+    };
+    zentil::KeyStore keys("l98l101l110l99l104");
+    for (const char *version : {"v1", "v2"}) {
+        for (auto it = outcomes.begin(); it != outcomes.end(); ++it) {
+            const QString name = QStringLiteral("%1/%2-%3.ztl").arg(SAMPLES, version, it.key());
+            QFile sample(name);
+            QVERIFY2(sample.open(QIODevice::ReadOnly), qPrintable(name));
+            QCOMPARE(decrypted(sample.readAll(), keys), it.value());
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFormat)
