@@ -15,6 +15,13 @@ constexpr std::size_t kBlockSize = 1 << 20;
 // Direct writes need buffers aligned to the disk's blocks; a page covers every disk here.
 constexpr std::size_t kAlignment = 4096;
 constexpr std::size_t kBlocksInFlight = 4;
+// Zeros written as a hole come in aligned stretches of this size.
+constexpr std::size_t kHoleSize = 64 * 1024;
+
+// True when the stretch that starts here is a whole one of zeros.
+bool isHole(const unsigned char *data, std::size_t left) {
+    return left >= kHoleSize && data[0] == 0 && std::memcmp(data, data + 1, kHoleSize - 1) == 0;
+}
 
 } // namespace
 
@@ -77,6 +84,10 @@ bool Output::finish() {
         writeBlock(m_block);
     }
     m_block.size = 0;
+    // A file that ends in a hole gets its length here.
+    const off_t end = ::lseek(m_fd, 0, SEEK_CUR);
+    if (end < 0 || ::ftruncate(m_fd, end) != 0)
+        fail(errno);
     return error() == 0;
 }
 
@@ -108,12 +119,40 @@ void Output::writeBlocks() {
 }
 
 // Runs on one thread at a time: the writer thread once it exists, the caller before. Only whole
-// blocks go straight to the disk; the last, partial one goes through the page cache.
+// blocks go straight to the disk; the last, partial one goes through the page cache. Whole
+// stretches of zeros are left as holes, as a sparse file had them.
 bool Output::writeBlock(const Block &block) {
     if (block.size < kBlockSize)
         setDirect(false);
-    const unsigned char *p = block.bytes.get();
-    std::size_t left = block.size;
+    const unsigned char *bytes = block.bytes.get();
+    std::size_t at = 0;
+    while (at < block.size) {
+        // The longest run from here that is all holes, or that has none.
+        const bool hole = isHole(bytes + at, block.size - at);
+        std::size_t end = at + std::min(kHoleSize, block.size - at);
+        while (end < block.size && isHole(bytes + end, block.size - end) == hole)
+            end += std::min(kHoleSize, block.size - end);
+        if (!(hole ? skip(end - at) : writeAll(bytes + at, end - at)))
+            return false;
+        at = end;
+    }
+    return true;
+}
+
+bool Output::skip(std::size_t size) {
+    if (::lseek(m_fd, static_cast<off_t>(size), SEEK_CUR) >= 0)
+        return true;
+    fail(errno);
+    return false;
+}
+
+void Output::fail(int error) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_error == 0)
+        m_error = error;
+}
+
+bool Output::writeAll(const unsigned char *p, std::size_t left) {
     while (left > 0) {
         const ssize_t n = ::write(m_fd, p, left);
         if (n < 0 && errno == EINTR)
@@ -124,10 +163,7 @@ bool Output::writeBlock(const Block &block) {
                 continue;
         }
         if (n <= 0) {
-            const int cause = n < 0 ? errno : ENOSPC; // a write of nothing means a full disk
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_error == 0)
-                m_error = cause;
+            fail(n < 0 ? errno : ENOSPC); // a write of nothing means a full disk
             return false;
         }
         p += n;

@@ -41,6 +41,9 @@ private:
     void hand(Block block);
     void writeBlocks();
     bool writeBlock(const Block &block);
+    bool writeAll(const unsigned char *data, std::size_t size);
+    bool skip(std::size_t size);
+    void fail(int error);
     void setDirect(bool direct);
 
     int m_fd;

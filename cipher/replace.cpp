@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 namespace zentil {
 
@@ -65,11 +66,41 @@ int createTemporary(int dirFd, std::string &name) {
     return -1;
 }
 
-// Gives the written file the old one's mode and times, and puts it on disk.
-std::string finish(int out, const struct stat &original) {
+// Attributes that only the system or a privileged process may set; where they cannot be
+// copied, the file goes on without them rather than stay unprotected.
+bool privileged(const std::string &name) {
+    return name.rfind("security.", 0) == 0 || name.rfind("trusted.", 0) == 0;
+}
+
+// Copies the extended attributes, access lists included, from one file to the other.
+std::string copyAttributes(int in, int out) {
+    std::vector<char> names(64 * 1024), value(64 * 1024);
+    const ssize_t size = ::flistxattr(in, names.data(), names.size());
+    if (size < 0)
+        return errno == ENOTSUP ? std::string() : systemError("cannot read its attributes");
+    for (const char *name = names.data(); name < names.data() + size;
+         name += std::strlen(name) + 1) {
+        if (std::strcmp(name, kTemporaryMark) == 0)
+            continue; // left behind where the file's owner is another user
+        const ssize_t valueSize = ::fgetxattr(in, name, value.data(), value.size());
+        if ((valueSize < 0 || ::fsetxattr(out, name, value.data(), valueSize, 0) != 0) &&
+            !(privileged(name) && (errno == EPERM || errno == ENOTSUP)))
+            return systemError((std::string("cannot keep its attribute ") + name).c_str());
+    }
+    return {};
+}
+
+// Gives the written file the old one's owner (where this process may), mode, extended
+// attributes and times, and puts it on disk. The owner comes first: a change of owner clears
+// the set-user-id bit.
+std::string finish(int in, int out, const struct stat &original) {
     const struct timespec times[2] = {original.st_atim, original.st_mtim};
+    if (::fchown(out, original.st_uid, original.st_gid) != 0 && errno != EPERM)
+        return systemError("cannot set the owner");
     if (::fchmod(out, original.st_mode & 07777) != 0)
         return systemError("cannot set the mode");
+    if (std::string error = copyAttributes(in, out); !error.empty())
+        return error;
     if (::futimens(out, times) != 0)
         return systemError("cannot set the time");
     if (::fsync(out) != 0)
@@ -108,6 +139,8 @@ Replacement replaceInPlace(int dirFd, const std::string &name, const Transform &
         return {systemError("cannot open")};
     if (!S_ISREG(original.st_mode))
         return {};
+    if (original.st_nlink > 1)
+        return {"it has more than one name (hard links), which a replacement would split"};
     // Replacing a file that someone writes to would send their writes to the old file, lost.
     const ReadLease lease(in.get(), original);
     if (!lease.taken())
@@ -121,7 +154,7 @@ Replacement replaceInPlace(int dirFd, const std::string &name, const Transform &
         return {systemError("cannot create a temporary file")};
     std::string error = transform(in.get(), out.get());
     if (error.empty())
-        error = finish(out.get(), original);
+        error = finish(in.get(), out.get(), original);
     if (error.empty() && !(lease.unchanged() && sameName(dirFd, name, original)))
         error = kInUse;
     if (error.empty() && ::renameat(dirFd, temporary.c_str(), dirFd, name.c_str()) != 0)

@@ -87,7 +87,7 @@ void TestFormat::samplesOfEachVersionKeepTheirOutcome() {
         {"opens", small},
         {"two-chunks", twoChunks},
         {"cut-at-chunk", truncated}, // and so without its final tag
-        {"appended", unauthentic}, // the bytes join the last chunk
+        {"appended", unauthentic},   // the bytes join the last chunk
         {"unknown-version", QStringLiteral("an unknown version of the format")},
         {"limits", QStringLiteral("key limits that zentil never writes")},
         {"wrong-password", unauthentic},

@@ -12,6 +12,7 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 namespace {
 
@@ -59,6 +60,8 @@ private slots:
     void aFileSwappedForAFifoIsPassedBy();
     void treesDeeperThanTheOpenFilesLimit();
     void itsMemoryIsNeverDumped();
+    void attributesOwnersAndHolesAreKept();
+    void hardLinkedFilesAreLeftAndNamed();
 };
 
 void TestZentil::roundTripKeepsContentModeAndTime() {
@@ -331,6 +334,78 @@ void TestZentil::itsMemoryIsNeverDumped() {
     QVERIFY(run->waitForFinished(60000));
     ::close(locker);
     QVERIFY(QDir(folder.root()).entryList({"core*"}).isEmpty());
+}
+
+namespace {
+
+QByteArray attribute(const QString &file, const char *name) {
+    QByteArray value(256, '\0');
+    const ssize_t size =
+        ::getxattr(QFile::encodeName(file).constData(), name, value.data(), value.size());
+    return size < 0 ? QByteArray() : value.left(size);
+}
+
+struct stat statOf(const QString &file) {
+    struct stat info {};
+    ::stat(QFile::encodeName(file).constData(), &info);
+    return info;
+}
+
+} // namespace
+
+void TestZentil::attributesOwnersAndHolesAreKept() {
+    ZentilFolder folder;
+    // An access list granting user 1234 reading, in the kernel's form.
+    const QByteArray acl = QByteArray::fromHex("02000000"
+                                               "01000600ffffffff"
+                                               "02000400d2040000"
+                                               "04000400ffffffff"
+                                               "10000400ffffffff"
+                                               "20000000ffffffff");
+    struct Case {
+        const char *name;
+        std::function<void(const QByteArray &path)> set;
+        std::function<bool(const QString &file)> kept;
+    } cases[] = {
+        {"attributes",
+         [&](const QByteArray &path) {
+             ::setxattr(path, "user.colour", "blue", 4, 0);
+             ::setxattr(path, "system.posix_acl_access", acl.constData(), acl.size(), 0);
+         },
+         [&](const QString &file) {
+             return attribute(file, "user.colour") == "blue" &&
+                    attribute(file, "system.posix_acl_access") == acl;
+         }},
+        {"owner", [](const QByteArray &path) { (void)!::chown(path, 1234, 1234); },
+         [](const QString &file) {
+             // Only a process that may give files away can keep another's ownership.
+             return ::geteuid() != 0 ||
+                    (statOf(file).st_uid == 1234 && statOf(file).st_gid == 1234);
+         }},
+        {"sparse", [](const QByteArray &path) { (void)!::truncate(path, 64 << 20); },
+         [](const QString &file) { return statOf(file).st_blocks * 512 < (1 << 20); }},
+    };
+    for (const Case &c : cases) {
+        folder.put(c.name, "some data");
+        c.set(QFile::encodeName(folder.locker(c.name)));
+    }
+    QCOMPARE(folder.run("encrypt"), 0);
+    QCOMPARE(folder.run("decrypt"), 0);
+    for (const Case &c : cases)
+        QVERIFY2(c.kept(folder.locker(c.name)), c.name);
+}
+
+// Replacing one name of a file with several would split it in two: it is left and named.
+void TestZentil::hardLinkedFilesAreLeftAndNamed() {
+    ZentilFolder folder;
+    folder.put("one", "shared");
+    QVERIFY(::link(QFile::encodeName(folder.locker("one")).constData(),
+                   QFile::encodeName(folder.locker("two")).constData()) == 0);
+    QCOMPARE(folder.run("encrypt"), 1);
+    QCOMPARE(statOf(folder.locker("one")).st_nlink, nlink_t(2));
+    QCOMPARE(folder.contents()["two"], "shared");
+    for (const char *name : {"\none: ", "\ntwo: "})
+        QVERIFY2(folder.errorNote().contains(name), name);
 }
 
 QTEST_GUILESS_MAIN(TestZentil)
