@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <sodium.h>
 #include <sys/stat.h>
@@ -59,6 +60,9 @@ std::vector<std::string> noteNames() {
 } // namespace
 
 bool Note::isOurs(const std::string &name) const {
+    const std::vector<std::string> names = noteNames();
+    if (std::find(names.begin(), names.end(), name) == names.end())
+        return false;
     std::string contents;
     const std::size_t checkSize = sizeof kCheckLabel - 1 + 2 * kCheckSize + 1;
     if (!readSmallFile(m_lockerFd, name, contents) || contents.size() < checkSize)
