@@ -1,15 +1,32 @@
 // zentil: encrypts or decrypts the files of the Locker folder beside it, under the password
-// stored for this program folder. `zentil encrypt` or `zentil decrypt`; prints nothing, exits 0
-// when every file is in the wanted state.
+// stored for this program folder. `zentil encrypt` or `zentil decrypt`; reports its progress on
+// standard output (cipher/report.h), exits 0 when every file is in the wanted state.
 #include "cipher/run.h"
 #include "common/settings.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
+#include <csignal>
+#include <fcntl.h>
 #include <sodium.h>
 
+namespace {
+
+// The reports go to standard output: a closed one must not be taken over by the first file that
+// the run opens, and a reader that has gone must not stop the run.
+void guardStandardStreams() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) < 0)
+            ::open("/dev/null", O_RDWR);
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+} // namespace
+
 int main(int argc, char **argv) {
+    guardStandardStreams();
     QCoreApplication app(argc, argv);
     const QString mode = app.arguments().value(1);
     if ((mode != QLatin1String("encrypt") && mode != QLatin1String("decrypt")) || sodium_init() < 0)

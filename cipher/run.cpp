@@ -2,6 +2,7 @@
 
 #include "cipher/format.h"
 #include "cipher/keys.h"
+#include "cipher/progress.h"
 #include "cipher/replace.h"
 #include "cipher/tree.h"
 
@@ -31,9 +32,9 @@ struct Failure {
 // Works through the files on every core, each file by itself, and gathers the failures.
 class Worker {
 public:
-    Worker(Mode mode, int lockerFd, const std::string &password)
+    Worker(Mode mode, int lockerFd, const std::string &password, Progress &progress)
         : m_mode(mode), m_lockerFd(lockerFd), m_keys(password),
-          m_parameters(KeyStore::freshParameters()) {}
+          m_parameters(KeyStore::freshParameters()), m_progress(progress) {}
 
     std::vector<Failure> process(const std::vector<LockerFile> &files) {
         const std::size_t threads =
@@ -51,6 +52,7 @@ private:
     void drain(const std::vector<LockerFile> &files) {
         for (std::size_t i = m_next++; i < files.size(); i = m_next++) {
             const std::string error = processOne(files[i]);
+            m_progress.fileDone(files[i].size, !error.empty());
             if (!error.empty()) {
                 const std::lock_guard<std::mutex> lock(m_mutex);
                 m_failures.push_back({files[i].path(), error});
@@ -73,6 +75,7 @@ private:
         return replaceInPlace(
             dirFd, name,
             [this](int in, int out) -> std::string {
+                const Progress::Reading reading(m_progress, in);
                 const Key *key = m_keys.keyFor(m_parameters);
                 if (!key)
                     return "cannot derive the key";
@@ -83,7 +86,11 @@ private:
 
     std::string decrypt(int dirFd, const std::string &name) {
         return replaceInPlace(
-            dirFd, name, [this](int in, int out) { return decryptStream(in, out, m_keys); },
+            dirFd, name,
+            [this](int in, int out) {
+                const Progress::Reading reading(m_progress, in);
+                return decryptStream(in, out, m_keys);
+            },
             [](int in) { return isEncrypted(in); });
     }
 
@@ -91,6 +98,7 @@ private:
     int m_lockerFd;
     KeyStore m_keys;
     KeyParameters m_parameters;
+    Progress &m_progress;
     std::atomic<std::size_t> m_next{0};
     std::mutex m_mutex;
     std::vector<Failure> m_failures;
@@ -114,18 +122,21 @@ void leaveNote(const std::string &lockerPath, Mode mode, const std::vector<Failu
 } // namespace
 
 bool run(Mode mode, const std::string &lockerPath, const std::string &password) {
-    const int lockerFd =
-        ::open(lockerPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // A Locker that is a symbolic link to a folder (kept on another disk, say) is worked on
+    // through the link, which its owner put there. Links inside it are never followed.
+    const int lockerFd = ::open(lockerPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (lockerFd < 0)
         return errno == ENOENT; // no locker, nothing to do
     // Runs on one locker take turns: a decrypt started during an encrypt waits for it.
     ::flock(lockerFd, LOCK_EX);
     const std::vector<LockerFile> files = collectFiles(lockerFd, {kErrorNote});
-    const std::vector<Failure> failures = Worker(mode, lockerFd, password).process(files);
+    Progress progress(files);
+    const std::vector<Failure> failures = Worker(mode, lockerFd, password, progress).process(files);
     if (!failures.empty())
         leaveNote(lockerPath, mode, failures);
     else if (mode == Mode::Decrypt)
         ::unlinkat(lockerFd, kErrorNote, 0);
+    progress.finish();
     ::close(lockerFd);
     return failures.empty();
 }

@@ -33,7 +33,7 @@ void collectFolder(int dirFd, const std::string &folder, const std::vector<std::
         else if (S_ISREG(info.st_mode) && isTemporaryName(name))
             ::unlinkat(dirFd, name.c_str(), 0);
         else if (S_ISREG(info.st_mode))
-            files.push_back({folder, name});
+            files.push_back({folder, name, static_cast<std::uint64_t>(info.st_size)});
     }
     ::closedir(dir);
     for (const std::string &name : subfolders) {

@@ -24,10 +24,11 @@ QProcess *ZentilFolder::start(const QString &mode) const {
     return process;
 }
 
-int ZentilFolder::run(const QString &mode) const {
+int ZentilFolder::run(const QString &mode) {
     QProcess process;
     process.start(path(QStringLiteral("zentil")), {mode});
     process.waitForFinished(120000);
+    output = process.readAllStandardOutput();
     return process.exitCode();
 }
 

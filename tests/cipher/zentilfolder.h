@@ -12,8 +12,8 @@ class ZentilFolder : public TestFolder {
 public:
     explicit ZentilFolder(const QString &password = QStringLiteral("secret"));
 
-    // Runs zentil to the end; returns its exit code.
-    int run(const QString &mode) const;
+    // Runs zentil to the end; returns its exit code. Its standard output is kept in output.
+    int run(const QString &mode);
     QProcess *start(const QString &mode) const;
 
     QString locker(const QString &name = {}) const;
@@ -21,6 +21,8 @@ public:
     // Every regular file of the locker, by path relative to it.
     QMap<QString, QByteArray> contents() const;
     QString errorNote() const;
+
+    QByteArray output;
 };
 
 // A tree of awkward files: sizes around the chunk size, odd names, nested folders.

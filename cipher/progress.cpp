@@ -1,0 +1,94 @@
+#include "cipher/progress.h"
+
+#include <algorithm>
+#include <chrono>
+#include <unistd.h>
+
+namespace zentil {
+
+namespace {
+
+constexpr std::chrono::milliseconds kInterval{200};
+
+void writeOut(const Report &report) {
+    const std::string line = formatReport(report);
+    std::size_t done = 0;
+    while (done < line.size()) {
+        const ssize_t n = ::write(STDOUT_FILENO, line.data() + done, line.size() - done);
+        if (n <= 0)
+            return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+} // namespace
+
+Progress::Progress(const std::vector<LockerFile> &files) {
+    m_counts.filesTotal = files.size();
+    for (const LockerFile &file : files)
+        m_counts.bytesTotal += file.size;
+    m_reporter = std::thread([this] { reportUntilStopped(); });
+}
+
+Progress::~Progress() {
+    stop();
+}
+
+Progress::Reading::Reading(Progress &progress, int fd) : m_progress(progress), m_fd(fd) {
+    const std::lock_guard<std::mutex> lock(m_progress.m_mutex);
+    m_progress.m_reading.push_back(fd);
+}
+
+Progress::Reading::~Reading() {
+    const std::lock_guard<std::mutex> lock(m_progress.m_mutex);
+    auto &reading = m_progress.m_reading;
+    reading.erase(std::find(reading.begin(), reading.end(), m_fd));
+}
+
+void Progress::fileDone(std::uint64_t size, bool failed) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_counts.filesDone;
+    m_counts.bytesDone += size;
+    m_counts.failed += failed ? 1 : 0;
+}
+
+void Progress::finish() {
+    stop();
+    Report last = snapshot();
+    last.done = true;
+    writeOut(last);
+}
+
+void Progress::reportUntilStopped() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!m_stop) {
+        lock.unlock();
+        writeOut(snapshot());
+        lock.lock();
+        m_stopped.wait_for(lock, kInterval, [this] { return m_stop; });
+    }
+}
+
+// The files at work count by how far they have been read: their descriptors stay open while
+// they are listed, so their offsets can be asked for from here.
+Report Progress::snapshot() {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    Report report = m_counts;
+    for (const int fd : m_reading)
+        report.bytesDone += std::max<off_t>(::lseek(fd, 0, SEEK_CUR), 0);
+    // Files that grew after they were counted must not run the count past its total.
+    report.bytesDone = std::min(report.bytesDone, report.bytesTotal);
+    return report;
+}
+
+void Progress::stop() {
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+    }
+    m_stopped.notify_all();
+    if (m_reporter.joinable())
+        m_reporter.join();
+}
+
+} // namespace zentil

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "cipher/report.h"
+#include "cipher/tree.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace zentil {
+
+// Counts the work of one run and reports it on standard output (see report.h) a few times a
+// second, from a thread of its own so that a large file shows its progress while it is at work.
+// Nothing is written once the reader has gone: the run goes on all the same.
+class Progress {
+public:
+    explicit Progress(const std::vector<LockerFile> &files);
+    ~Progress();
+    Progress(const Progress &) = delete;
+    Progress &operator=(const Progress &) = delete;
+
+    // While it lives, the bytes already read from fd count as done.
+    class Reading {
+    public:
+        Reading(Progress &progress, int fd);
+        ~Reading();
+        Reading(const Reading &) = delete;
+        Reading &operator=(const Reading &) = delete;
+
+    private:
+        Progress &m_progress;
+        int m_fd;
+    };
+
+    void fileDone(std::uint64_t size, bool failed);
+    // Stops the reports and writes the last one, which says that every file was gone through.
+    void finish();
+
+private:
+    void reportUntilStopped();
+    Report snapshot();
+    void stop();
+
+    std::mutex m_mutex;
+    std::condition_variable m_stopped;
+    bool m_stop = false;
+    Report m_counts;
+    std::vector<int> m_reading;
+    std::thread m_reporter;
+};
+
+} // namespace zentil
