@@ -1,7 +1,5 @@
 #include "locker/engine/cipherscripts.h"
 
-#include "platform/script.h"
-
 namespace {
 
 QString inFolder(const QString &programFolder, const QString &name) {
@@ -16,8 +14,8 @@ void prepareScript(const QString &programFolder, const CipherScript &script) {
     setHiddenAttributes(runnable);
 }
 
-qint64 startScript(const QString &programFolder, const CipherScript &script) {
-    return startHiddenScript(inFolder(programFolder, script.runnable));
+std::unique_ptr<ScriptRun> startScript(const QString &programFolder, const CipherScript &script) {
+    return ScriptRun::start(inFolder(programFolder, script.runnable));
 }
 
 FileError removeScript(const QString &programFolder, const CipherScript &script) {

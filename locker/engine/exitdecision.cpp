@@ -3,6 +3,7 @@
 #include "locker/window/captions.h"
 #include "locker/window/changelabel.h"
 #include "locker/window/lockerwindow.h"
+#include "locker/window/progress.h"
 #include "platform/dialogs.h"
 
 #include <QLabel>
@@ -12,9 +13,15 @@ int Form_Unload(LockerWindow &w) {
     // The decrypt script is running and the locker not yet open.
     if (w.Label1->text() == Caption::PleaseWait)
         cancel = 1;
+    // A cipher run that outlasted its ticks still goes on: neither locking again nor leaving
+    // without locking can be honoured before it ends.
+    if (!w.Progress->isHidden()) {
+        cancel = 1;
+    }
     // The locker is open and not yet locked: offer to lock it. A chosen item has done its work
     // when the menu returns.
-    if (w.D_Label->text() == Caption::CounterDone && w.E_Label->text() != Caption::CounterDone) {
+    else if (w.D_Label->text() == Caption::CounterDone &&
+             w.E_Label->text() != Caption::CounterDone) {
         w.dialogs().popupMenu(*w.mnuexit);
         cancel = 1;
     }
