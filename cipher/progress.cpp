@@ -21,6 +21,11 @@ void writeOut(const Report &report) {
     }
 }
 
+// A file is read from start to end, so its offset is how far it has been read.
+std::uint64_t readSoFar(int fd) {
+    return static_cast<std::uint64_t>(std::max<off_t>(::lseek(fd, 0, SEEK_CUR), 0));
+}
+
 } // namespace
 
 Progress::Progress(const std::vector<LockerFile> &files) {
@@ -34,19 +39,22 @@ Progress::~Progress() {
     stop();
 }
 
-Progress::Reading::Reading(Progress &progress, int fd) : m_progress(progress), m_fd(fd) {
+Progress::Reading::Reading(Progress &progress, int fd) : m_progress(progress) {
     const std::lock_guard<std::mutex> lock(m_progress.m_mutex);
-    m_progress.m_reading.push_back(fd);
+    m_progress.m_atWork[std::this_thread::get_id()] = {fd, 0};
 }
 
+// The descriptor is about to be closed: what it was read to stays counted.
 Progress::Reading::~Reading() {
     const std::lock_guard<std::mutex> lock(m_progress.m_mutex);
-    auto &reading = m_progress.m_reading;
-    reading.erase(std::find(reading.begin(), reading.end(), m_fd));
+    AtWork &file = m_progress.m_atWork[std::this_thread::get_id()];
+    file.read = readSoFar(file.fd);
+    file.fd = -1;
 }
 
 void Progress::fileDone(std::uint64_t size, bool failed) {
     const std::lock_guard<std::mutex> lock(m_mutex);
+    m_atWork.erase(std::this_thread::get_id());
     ++m_counts.filesDone;
     m_counts.bytesDone += size;
     m_counts.failed += failed ? 1 : 0;
@@ -74,8 +82,8 @@ void Progress::reportUntilStopped() {
 Report Progress::snapshot() {
     const std::lock_guard<std::mutex> lock(m_mutex);
     Report report = m_counts;
-    for (const int fd : m_reading)
-        report.bytesDone += std::max<off_t>(::lseek(fd, 0, SEEK_CUR), 0);
+    for (const auto &[thread, file] : m_atWork)
+        report.bytesDone += file.fd >= 0 ? readSoFar(file.fd) : file.read;
     // Files that grew after they were counted must not run the count past its total.
     report.bytesDone = std::min(report.bytesDone, report.bytesTotal);
     return report;

@@ -4,6 +4,7 @@
 #include "cipher/tree.h"
 
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -20,7 +21,8 @@ public:
     Progress(const Progress &) = delete;
     Progress &operator=(const Progress &) = delete;
 
-    // While it lives, the bytes already read from fd count as done.
+    // While it lives, the bytes already read from fd count as done, and so do all those read
+    // once it has gone, until the file is done. Each thread works on one file at a time.
     class Reading {
     public:
         Reading(Progress &progress, int fd);
@@ -30,9 +32,9 @@ public:
 
     private:
         Progress &m_progress;
-        int m_fd;
     };
 
+    // The file that this thread worked on is done, whether it was read or not.
     void fileDone(std::uint64_t size, bool failed);
     // Stops the reports and writes the last one, which says that every file was gone through.
     void finish();
@@ -45,8 +47,14 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_stopped;
     bool m_stop = false;
+    // A file at work: the descriptor it is read through, or -1 once read, and then how far.
+    struct AtWork {
+        int fd = -1;
+        std::uint64_t read = 0;
+    };
+
     Report m_counts;
-    std::vector<int> m_reading;
+    std::map<std::thread::id, AtWork> m_atWork;
     std::thread m_reporter;
 };
 
