@@ -13,15 +13,14 @@ int Form_Unload(LockerWindow &w) {
     // The decrypt script is running and the locker not yet open.
     if (w.Label1->text() == Caption::PleaseWait)
         cancel = 1;
-    // A cipher run that outlasted its ticks still goes on: neither locking again nor leaving
-    // without locking can be honoured before it ends.
-    if (!w.Progress->isHidden()) {
-        cancel = 1;
-    }
     // The locker is open and not yet locked: offer to lock it. A chosen item has done its work
-    // when the menu returns.
-    else if (w.D_Label->text() == Caption::CounterDone &&
-             w.E_Label->text() != Caption::CounterDone) {
+    // when the menu returns. While a cipher run that outlasted its ticks still goes on, though,
+    // neither locking again nor leaving without locking can be honoured.
+    const bool runOverdue = !w.Progress->isHidden();
+    if (runOverdue) {
+        cancel = 1;
+    } else if (w.D_Label->text() == Caption::CounterDone &&
+               w.E_Label->text() != Caption::CounterDone) {
         w.dialogs().popupMenu(*w.mnuexit);
         cancel = 1;
     }
