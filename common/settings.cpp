@@ -7,8 +7,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <functional>
+#include <optional>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -21,11 +23,24 @@ QString configHome() {
     return QDir::homePath() + QStringLiteral("/.config");
 }
 
-IniFile readFile(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return IniFile::parse(file.readAll());
+// The whole file; an absent file is empty. Nothing when the file exists but cannot be read:
+// writing then would lose everything in it.
+std::optional<QByteArray> readBytes(const QString &path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? std::optional(QByteArray()) : std::nullopt;
+    QByteArray contents;
+    char buffer[65536];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) != 0) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            break;
+        contents.append(buffer, n);
+    }
+    ::close(fd);
+    return n == 0 ? std::optional(contents) : std::nullopt;
 }
 
 // Holds an exclusive lock on the settings file's companion lock file while it lives, so that
@@ -61,7 +76,10 @@ bool updateFile(const QString &appName, const std::function<bool(IniFile &)> &ch
     const WriterLock lock(path);
     if (!lock.held())
         return false;
-    IniFile file = readFile(path);
+    const std::optional<QByteArray> text = readBytes(path);
+    if (!text)
+        return false;
+    IniFile file = IniFile::parse(*text);
     if (!change(file))
         return false;
     return writeFileAtomically(path, file.serialize());
@@ -74,7 +92,8 @@ QString settingsFilePath(const QString &appName) {
 }
 
 QString GetSetting(const QString &appName, const QString &section, const QString &key) {
-    return readFile(settingsFilePath(appName)).value(section, key);
+    return IniFile::parse(readBytes(settingsFilePath(appName)).value_or(QByteArray()))
+        .value(section, key);
 }
 
 bool SaveSetting(const QString &appName, const QString &section, const QString &key,

@@ -2,9 +2,15 @@
 #include "tests/support/testfolder.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Run as "--writer <section> <first> <count>", the program writes keys k<first>..k<first+count-1>
 // of one section, as a second process would.
@@ -30,6 +36,11 @@ private slots:
     void anotherProcessSeesAWriteAtOnce();
     void twoProcessesWritingAtOnceLoseNothing();
     void sectionIsMakeCodeOfTheFolder();
+    void unreadableFileFailsTheWriteAndStaysUntouched_data();
+    void unreadableFileFailsTheWriteAndStaysUntouched();
+    void keepsEveryByteItDoesNotOwn_data();
+    void keepsEveryByteItDoesNotOwn();
+    void manySectionsAreReadInLinearTime();
 
 private:
     QProcess *startWriter(const QString &section, int first, int count);
@@ -124,6 +135,113 @@ void TestSettings::sectionIsMakeCodeOfTheFolder() {
     QCOMPARE(SettingsSection("/Apps"), "l47l97l112l112l115");
     QCOMPARE(SettingsSection("/apps"), SettingsSection("/APPS"));
     QVERIFY(SettingsSection("/apps") != SettingsSection("/apps2"));
+}
+
+namespace {
+
+void writeRaw(const QString &path, const QByteArray &contents) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(contents);
+}
+
+QByteArray readRaw(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList temporariesIn(const QString &folder) {
+    return QDir(folder).entryList({".*.ini.??????"}, QDir::Files | QDir::Hidden | QDir::System);
+}
+
+QByteArray manySections(int count) {
+    QByteArray text;
+    for (int i = 0; i < count; ++i)
+        text += "[s" + QByteArray::number(i) + "]\nPsetting=l97l98\nFiles=1\n\n";
+    return text;
+}
+
+} // namespace
+
+void TestSettings::unreadableFileFailsTheWriteAndStaysUntouched_data() {
+    QTest::addColumn<QString>("linkTo"); // empty: the file itself is made unreadable
+    QTest::newRow("mode 000") << QString();
+    // Reading this process's memory at offset 0 fails with EIO, even for root.
+    QTest::newRow("read error") << "/proc/self/mem";
+}
+
+void TestSettings::unreadableFileFailsTheWriteAndStaysUntouched() {
+    QFETCH(QString, linkTo);
+    if (linkTo.isEmpty() && ::geteuid() == 0)
+        QSKIP("root reads a file of mode 000");
+    TestFolder folder;
+    const QString path = settingsFilePath("Vemb");
+    const QByteArray native = QFile::encodeName(path);
+    const QByteArray before = "[other]\nPsetting=l97\n";
+    writeRaw(path, before);
+    if (linkTo.isEmpty())
+        QVERIFY(::chmod(native.constData(), 0) == 0);
+    else
+        QVERIFY(::unlink(native.constData()) == 0 &&
+                ::symlink(QFile::encodeName(linkTo).constData(), native.constData()) == 0);
+
+    QVERIFY(!SaveSetting("Vemb", "mine", "Files", "1"));
+    QVERIFY(!DeleteSetting("Vemb", "other"));
+    if (linkTo.isEmpty()) {
+        ::chmod(native.constData(), 0600);
+        QCOMPARE(readRaw(path), before);
+    } else {
+        QCOMPARE(QFileInfo(path).symLinkTarget(), linkTo);
+    }
+    QCOMPARE(temporariesIn(QFileInfo(path).absolutePath()), QStringList());
+}
+
+void TestSettings::keepsEveryByteItDoesNotOwn_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("key"); // empty: the section is deleted
+    QTest::addColumn<QByteArray>("after");
+    QTest::newRow("comments") << QByteArray("; mine\n[s]\n# k=0\nk=1\n") << "k"
+                              << QByteArray("; mine\n[s]\n# k=0\nk=2\n");
+    QTest::newRow("Latin-1 elsewhere") << QByteArray("[t]\nk=caf\xe9\n[s]\nk=1\n") << "k"
+                                       << QByteArray("[t]\nk=caf\xe9\n[s]\nk=2\n");
+    QTest::newRow("header after garbage")
+        << QByteArrayLiteral("[t]\nk=0\n\0\0junk[s]\nk=1\n") << "new"
+        << QByteArrayLiteral("[t]\nk=0\n\0\0junk[s]\nk=1\nnew=2\n");
+    QTest::newRow("no final line break")
+        << QByteArray("[t]\nk=0") << "k" << QByteArray("[t]\nk=0\n[s]\nk=2\n");
+    QTest::newRow("CR LF lines") << QByteArray("[s]\r\nk=1\r\n") << "k"
+                                 << QByteArray("[s]\r\nk=2\r\n");
+    QTest::newRow("deleted section") << QByteArray("; mine\n[s]\nk=1\n; about t\n\n[t]\nk=0\n")
+                                     << QString() << QByteArray("; mine\n; about t\n[t]\nk=0\n");
+}
+
+void TestSettings::keepsEveryByteItDoesNotOwn() {
+    QFETCH(QByteArray, before);
+    QFETCH(QString, key);
+    QFETCH(QByteArray, after);
+    TestFolder folder;
+    writeRaw(settingsFilePath("Vemb"), before);
+    if (key.isEmpty()) {
+        QVERIFY(DeleteSetting("Vemb", "s"));
+    } else {
+        QVERIFY(SaveSetting("Vemb", "s", key, "2"));
+        QCOMPARE(GetSetting("Vemb", "s", key), "2");
+    }
+    QCOMPARE(readRaw(settingsFilePath("Vemb")), after);
+}
+
+void TestSettings::manySectionsAreReadInLinearTime() {
+    TestFolder folder;
+    writeRaw(settingsFilePath("Vemb"), manySections(40000));
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(GetSetting("Vemb", "S39999", "psetting"), "l97l98");
+    QVERIFY(SaveSetting("Vemb", "s39999", "Rmove", "out"));
+    QCOMPARE(GetSetting("Vemb", "s39999", "Rmove"), "out");
+    // Well under a second when linear; a quadratic reading takes many seconds. The bound leaves
+    // room for sanitizers and a busy machine.
+    QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
 }
 
 int main(int argc, char **argv) {
