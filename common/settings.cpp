@@ -2,16 +2,17 @@
 
 #include "common/atomicfile.h"
 #include "common/inifile.h"
+#include "common/writerlock.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <functional>
 #include <optional>
-#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -43,29 +44,19 @@ std::optional<QByteArray> readBytes(const QString &path) {
     return n == 0 ? std::optional(contents) : std::nullopt;
 }
 
-// Holds an exclusive lock on the settings file's companion lock file while it lives, so that
-// the read, change and write of one process never interleave with another's.
-class WriterLock {
-public:
-    explicit WriterLock(const QString &settingsPath)
-        : m_fd(::open(QFile::encodeName(settingsPath + QStringLiteral(".lock")).constData(),
-                      O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-        if (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
+// The file that path names once symbolic links are followed: a settings file kept elsewhere
+// through a link is replaced where it lies, and the link stays.
+QString followLinks(QString path) {
+    for (int hop = 0; hop < 40; ++hop) {
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(QFile::encodeName(path).constData(), target, sizeof target);
+        if (n <= 0 || n == sizeof target)
+            break;
+        const QString next = QFile::decodeName(QByteArray(target, n));
+        path = next.startsWith(u'/') ? next : path.left(path.lastIndexOf(u'/') + 1) + next;
     }
-    ~WriterLock() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    WriterLock(const WriterLock &) = delete;
-    WriterLock &operator=(const WriterLock &) = delete;
-    bool held() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
+    return path;
+}
 
 // Reads the file afresh under the writer lock, lets change() alter it and writes it back when
 // change() reports a change.
@@ -73,16 +64,23 @@ bool updateFile(const QString &appName, const std::function<bool(IniFile &)> &ch
     const QString path = settingsFilePath(appName);
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
-    const WriterLock lock(path);
+    WriterLock lock(path);
     if (!lock.held())
         return false;
-    const std::optional<QByteArray> text = readBytes(path);
+    lock.removeLeftover();
+    const QString target = followLinks(path);
+    const std::optional<QByteArray> text = readBytes(target);
     if (!text)
         return false;
     IniFile file = IniFile::parse(*text);
     if (!change(file))
         return false;
-    return writeFileAtomically(path, file.serialize());
+    const QString temporary = temporaryNameBeside(target);
+    if (!lock.recordTemporary(temporary))
+        return false;
+    const bool written = writeFileAtomicallyVia(target, temporary, file.serialize());
+    lock.clearRecord();
+    return written;
 }
 
 } // namespace

@@ -8,7 +8,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
+#include <QThread>
 
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +43,9 @@ private slots:
     void keepsEveryByteItDoesNotOwn_data();
     void keepsEveryByteItDoesNotOwn();
     void manySectionsAreReadInLinearTime();
+    void removesOnlyTheTemporariesItMade();
+    void writesThroughASymbolicLink_data();
+    void writesThroughASymbolicLink();
 
 private:
     QProcess *startWriter(const QString &section, int first, int count);
@@ -242,6 +247,62 @@ void TestSettings::manySectionsAreReadInLinearTime() {
     // Well under a second when linear; a quadratic reading takes many seconds. The bound leaves
     // room for sanitizers and a busy machine.
     QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+}
+
+void TestSettings::removesOnlyTheTemporariesItMade() {
+    TestFolder folder;
+    const QString path = settingsFilePath("Vemb");
+    const QString configFolder = QFileInfo(path).absolutePath();
+    // A large file keeps each write busy long enough to be caught half-way.
+    writeRaw(path, manySections(20000));
+    QStringList leftovers;
+    for (int attempt = 0; attempt < 200 && leftovers.isEmpty(); ++attempt) {
+        QProcess *writer = startWriter("shared", 0, 1000);
+        QVERIFY(writer->waitForStarted());
+        QElapsedTimer waited;
+        waited.start();
+        while (temporariesIn(configFolder).isEmpty() && waited.elapsed() < 10000)
+            QThread::usleep(200);
+        ::kill(static_cast<pid_t>(writer->processId()), SIGKILL);
+        QVERIFY(writer->waitForFinished());
+        leftovers = temporariesIn(configFolder);
+    }
+    QCOMPARE(leftovers.size(), 1);
+    const QString foreign = configFolder + "/.vemb.ini.Abc123";
+    writeRaw(foreign, "someone else's");
+
+    QVERIFY(SaveSetting("Vemb", "shared", "k", "1"));
+    QCOMPARE(temporariesIn(configFolder), QStringList{".vemb.ini.Abc123"});
+}
+
+void TestSettings::writesThroughASymbolicLink_data() {
+    QTest::addColumn<QString>("linkTo");
+    QTest::addColumn<bool>("targetExists");
+    // Relative to the settings file's folder, or below the test's root when it begins with "/".
+    QTest::newRow("relative") << "../../elsewhere/real.ini" << true;
+    QTest::newRow("absolute") << "/elsewhere/real.ini" << true;
+    QTest::newRow("dangling") << "../../elsewhere/real.ini" << false;
+}
+
+void TestSettings::writesThroughASymbolicLink() {
+    QFETCH(QString, linkTo);
+    QFETCH(bool, targetExists);
+    TestFolder folder;
+    const QString path = settingsFilePath("Vemb");
+    const QString target = folder.root() + "/elsewhere/real.ini";
+    writeRaw(target, "[t]\nk=0\n");
+    if (!targetExists)
+        QFile::remove(target);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QString link = linkTo.startsWith('/') ? folder.root() + linkTo : linkTo;
+    QVERIFY(::symlink(QFile::encodeName(link).constData(), QFile::encodeName(path).constData()) ==
+            0);
+
+    QVERIFY(SaveSetting("Vemb", "s", "k", "1"));
+    QVERIFY(QFileInfo(path).isSymLink());
+    QCOMPARE(readRaw(target), QByteArray(targetExists ? "[t]\nk=0\n[s]\nk=1\n" : "[s]\nk=1\n"));
+    QCOMPARE(GetSetting("Vemb", "s", "k"), "1");
+    QCOMPARE(temporariesIn(QFileInfo(target).absolutePath()), QStringList());
 }
 
 int main(int argc, char **argv) {
