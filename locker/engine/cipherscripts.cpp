@@ -10,7 +10,12 @@ QString inFolder(const QString &programFolder, const QString &name) {
 
 void prepareScript(const QString &programFolder, const CipherScript &script) {
     const QString runnable = inFolder(programFolder, script.runnable);
-    copyFileOver(inFolder(programFolder, script.shipped), runnable);
+    // A short copy, as a full disk leaves, must never run: without it the start finds no script
+    // and the sequence ends as for a missing one.
+    if (copyFileOver(inFolder(programFolder, script.shipped), runnable) != FileError::None) {
+        removeFile(runnable);
+        return;
+    }
     setHiddenAttributes(runnable);
 }
 

@@ -19,8 +19,8 @@ struct CipherScript {
 inline const CipherScript kDecryptScript{QStringLiteral("dzentil.kqx"), QStringLiteral("d.bat")};
 inline const CipherScript kEncryptScript{QStringLiteral("ezentil.kqx"), QStringLiteral("e.bat")};
 
-// Copies the shipped file over the runnable one and marks it hidden. Failures are left for the
-// start to find.
+// Copies the shipped file over the runnable one and marks it hidden. A copy that fails is
+// removed, so that the start finds no script.
 void prepareScript(const QString &programFolder, const CipherScript &script);
 
 // Starts the runnable copy; nothing when it could not be started.

@@ -41,6 +41,8 @@ private slots:
     void timelineTickByTick();
     void missingScriptEndsTheProgram();
     void scriptGoneBeforeItsTimeEndsTheProgram();
+    void shortCopyOfTheScriptIsNeverRun_data();
+    void shortCopyOfTheScriptIsNeverRun();
     void ticksDuringTheFailureMessagesRunNoStep();
     void exitWithoutLockingAsksFirst();
     void emptyLockerBehindALinkIsKeptAndRecordedAsEmpty();
@@ -124,6 +126,24 @@ void TestLock::scriptGoneBeforeItsTimeEndsTheProgram() {
     E_Timer_Timer(f.window);
     E_Timer_Timer(f.window);
     QFile::remove(f.folder.path("e.bat"));
+    E_Timer_Timer(f.window);
+    expectEncryptFailure(f);
+}
+
+void TestLock::shortCopyOfTheScriptIsNeverRun_data() {
+    addShortCopyRows();
+}
+
+void TestLock::shortCopyOfTheScriptIsNeverRun() {
+    QFETCH(bool, readable);
+    LockerFixture f;
+    f.openLocker();
+    f.shipScriptThatCopiesShort("ezentil.kqx", readable);
+    {
+        const FileSizeLimit nearlyFullDisk;
+        lock_Click(f.window);
+    }
+    QVERIFY(!QFile::exists(f.folder.path("e.bat")));
     E_Timer_Timer(f.window);
     expectEncryptFailure(f);
 }

@@ -43,6 +43,8 @@ private slots:
     void existingLockerIsOpenedUnchanged();
     void missingScriptEndsTheProgram();
     void scriptGoneBeforeItsTimeEndsTheProgram();
+    void shortCopyOfTheScriptIsNeverRun_data();
+    void shortCopyOfTheScriptIsNeverRun();
     void ticksDuringTheFailureMessagesRunNoStep();
     void closingIsRefusedWhileWaiting();
     void theRunsEndDecidesWhatTheOpenLockerTells_data();
@@ -111,6 +113,23 @@ void TestUnlock::scriptGoneBeforeItsTimeEndsTheProgram() {
     QVERIFY(f.tickToTheEnd(D_Timer_Timer, *f.window.D_Label));
     expectDecryptFailure(f);
     QVERIFY(!QFile::exists(f.folder.path("Locker")));
+}
+
+void TestUnlock::shortCopyOfTheScriptIsNeverRun_data() {
+    addShortCopyRows();
+}
+
+void TestUnlock::shortCopyOfTheScriptIsNeverRun() {
+    QFETCH(bool, readable);
+    LockerFixture f;
+    f.shipScriptThatCopiesShort("dzentil.kqx", readable);
+    {
+        const FileSizeLimit nearlyFullDisk;
+        acceptPassword(f);
+    }
+    QVERIFY(!QFile::exists(f.folder.path("d.bat")));
+    D_Timer_Timer(f.window);
+    expectDecryptFailure(f);
 }
 
 void TestUnlock::ticksDuringTheFailureMessagesRunNoStep() {
