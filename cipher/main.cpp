@@ -1,12 +1,14 @@
 // zentil: encrypts or decrypts the files of the Locker folder beside it, under the password
-// stored for this program folder. `zentil encrypt` or `zentil decrypt`; prints nothing, exits 0
-// when every file is in the wanted state.
+// stored for this program folder. `zentil encrypt` or `zentil decrypt`; reports its progress on
+// standard output (cipher/report.h), exits 0 when every file is in the wanted state.
 #include "cipher/run.h"
 #include "common/settings.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
+#include <csignal>
+#include <fcntl.h>
 #include <sodium.h>
 #include <sys/prctl.h>
 
@@ -17,11 +19,22 @@ template <typename Text> void wipe(Text &text) {
     sodium_memzero(text.data(), static_cast<std::size_t>(text.size()) * sizeof *text.data());
 }
 
+// The reports go to standard output: a closed one must not be taken over by the first file that
+// the run opens, and a reader that has gone must not stop the run.
+void guardStandardStreams() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) < 0)
+            ::open("/dev/null", O_RDWR);
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
     // No core dump and no other process of the user may show the password held in memory.
     ::prctl(PR_SET_DUMPABLE, 0);
+    guardStandardStreams();
     QCoreApplication app(argc, argv);
     const QString mode = app.arguments().value(1);
     if ((mode != QLatin1String("encrypt") && mode != QLatin1String("decrypt")) || sodium_init() < 0)

@@ -71,14 +71,16 @@ bool Note::isOurs(const std::string &name) const {
     return contents.compare(text.size(), checkSize, checkLine(text)) == 0;
 }
 
-bool Note::write(const std::string &lockerPath, const std::string &text) const {
+std::string Note::write(const std::string &lockerPath, const std::string &text) const {
     for (const std::string &name : noteNames()) {
         if (exists(m_lockerFd, name) && !isOurs(name))
             continue;
-        return writeFileAtomically(QFile::decodeName((lockerPath + '/' + name).c_str()),
-                                   QByteArray::fromStdString(text + checkLine(text)));
+        const bool written =
+            writeFileAtomically(QFile::decodeName((lockerPath + '/' + name).c_str()),
+                                QByteArray::fromStdString(text + checkLine(text)));
+        return written ? name : std::string();
     }
-    return false;
+    return {};
 }
 
 void Note::remove() const {

@@ -3,6 +3,7 @@
 #include "cipher/format.h"
 #include "cipher/keys.h"
 #include "cipher/note.h"
+#include "cipher/progress.h"
 #include "cipher/replace.h"
 #include "cipher/tree.h"
 
@@ -24,9 +25,9 @@ namespace {
 // Works through the files on every core, each file by itself, and gathers the failures.
 class Worker {
 public:
-    Worker(Mode mode, int lockerFd, const std::string &password)
+    Worker(Mode mode, int lockerFd, const std::string &password, Progress &progress)
         : m_mode(mode), m_lockerFd(lockerFd), m_keys(password),
-          m_parameters(KeyStore::freshParameters()) {}
+          m_parameters(KeyStore::freshParameters()), m_progress(progress) {}
 
     std::vector<Failure> process(const std::vector<LockerFile> &files) {
         const std::size_t threads =
@@ -44,6 +45,7 @@ private:
     void drain(const std::vector<LockerFile> &files) {
         for (std::size_t i = m_next++; i < files.size(); i = m_next++) {
             const Replacement result = processOne(files[i]);
+            m_progress.fileDone(files[i].size, !result.error.empty());
             if (!result.error.empty()) {
                 const std::lock_guard<std::mutex> lock(m_mutex);
                 m_failures.push_back({files[i].path(), result.error, result.replaced});
@@ -66,6 +68,7 @@ private:
         return replaceInPlace(
             dirFd, name,
             [this](int in, int out) -> std::string {
+                const Progress::Reading reading(m_progress, in);
                 const Key *key = m_keys.keyFor(m_parameters);
                 if (!key)
                     return "cannot derive the key";
@@ -76,7 +79,11 @@ private:
 
     Replacement decrypt(int dirFd, const std::string &name) {
         return replaceInPlace(
-            dirFd, name, [this](int in, int out) { return decryptStream(in, out, m_keys); },
+            dirFd, name,
+            [this](int in, int out) {
+                const Progress::Reading reading(m_progress, in);
+                return decryptStream(in, out, m_keys);
+            },
             [](int in) { return isEncrypted(in); });
     }
 
@@ -84,6 +91,7 @@ private:
     int m_lockerFd;
     KeyStore m_keys;
     KeyParameters m_parameters;
+    Progress &m_progress;
     std::atomic<std::size_t> m_next{0};
     std::mutex m_mutex;
     std::vector<Failure> m_failures;
@@ -125,8 +133,9 @@ std::string noteText(Mode mode, const std::vector<Failure> &failures) {
 } // namespace
 
 bool run(Mode mode, const std::string &lockerPath, const std::string &password) {
-    const int lockerFd =
-        ::open(lockerPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // A Locker that is a symbolic link to a folder (kept on another disk, say) is worked on
+    // through the link, which its owner put there. Links inside it are never followed.
+    const int lockerFd = ::open(lockerPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (lockerFd < 0)
         return errno == ENOENT; // no locker, nothing to do
     // Runs on one locker take turns: a decrypt started during an encrypt waits for it.
@@ -134,13 +143,16 @@ bool run(Mode mode, const std::string &lockerPath, const std::string &password) 
     const Note note(lockerFd);
     const Listing listing =
         collectFiles(lockerFd, [&](const std::string &name) { return note.isOurs(name); });
+    Progress progress(listing.files, listing.unlisted.size());
     std::vector<Failure> failures = listing.unlisted;
-    for (Failure &failure : Worker(mode, lockerFd, password).process(listing.files))
+    for (Failure &failure : Worker(mode, lockerFd, password, progress).process(listing.files))
         failures.push_back(std::move(failure));
+    std::string noteName;
     if (!failures.empty())
-        note.write(lockerPath, noteText(mode, failures));
+        noteName = note.write(lockerPath, noteText(mode, failures));
     else if (mode == Mode::Decrypt)
         note.remove();
+    progress.finish(noteName);
     ::close(lockerFd);
     return failures.empty();
 }

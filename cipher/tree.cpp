@@ -36,7 +36,7 @@ void collectEntry(int dirFd, const std::string &folder, const std::string &name,
     else if (S_ISREG(info.st_mode) && isOurTemporary(dirFd, name))
         ::unlinkat(dirFd, name.c_str(), 0);
     else if (S_ISREG(info.st_mode))
-        listing.files.push_back({folder, name});
+        listing.files.push_back({folder, name, static_cast<std::uint64_t>(info.st_size)});
 }
 
 // Lists one folder: its files into the listing, its subfolders onto the folders still to list.

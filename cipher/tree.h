@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -7,10 +8,11 @@
 namespace zentil {
 
 // One regular file of the locker: the folder it lies in, relative to the locker ("" for the
-// locker itself), and its name.
+// locker itself), its name, and its size when it was listed.
 struct LockerFile {
     std::string folder;
     std::string name;
+    std::uint64_t size = 0;
 
     std::string path() const { return folder.empty() ? name : folder + '/' + name; }
 };

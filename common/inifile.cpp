@@ -4,10 +4,6 @@
 
 namespace {
 
-bool sameName(const QString &a, const QString &b) {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-}
-
 // Characters that would break the line structure are written as \xHH, and so is the
 // backslash itself, so that any string survives a round trip.
 bool needsEscape(QChar c) {
@@ -42,76 +38,145 @@ QString unescaped(const QString &text) {
     return out;
 }
 
+QByteArrayView between(const QByteArray &text, qsizetype start, qsizetype end) {
+    return QByteArrayView(text).sliced(start, end - start);
+}
+
+QByteArrayView withoutEnding(QByteArrayView line) {
+    if (line.endsWith('\n'))
+        line.chop(1);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return line;
+}
+
+bool isBlank(QByteArrayView text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+QString decoded(QByteArrayView text) {
+    return unescaped(QString::fromUtf8(text));
+}
+
+// What one line of the file is to the store; anything else is left alone. The bytes that give a
+// line its shape are all ASCII, so a line is taken apart before it is decoded.
+struct Line {
+    enum Kind { Blank, Header, Value, Other } kind = Other;
+    QByteArrayView name; // of the section or the key, as written
+    QByteArrayView value;
+};
+
+Line classify(QByteArrayView line) {
+    // Values are kept exactly, blanks included: "in " is not "in".
+    const QByteArrayView text = withoutEnding(line);
+    if (isBlank(text))
+        return {Line::Blank, {}, {}};
+    if (text.startsWith(';') || text.startsWith('#'))
+        return {};
+    if (text.startsWith('[') && text.endsWith(']'))
+        return {Line::Header, text.sliced(1, text.size() - 2), {}};
+    const qsizetype equals = text.indexOf('=');
+    if (equals > 0)
+        return {Line::Value, text.first(equals), text.sliced(equals + 1)};
+    // A header behind the remains of a damaged line is still a header. Written names never
+    // hold a "[", so the name begins after the last one.
+    const qsizetype open = text.lastIndexOf('[');
+    if (open > 0 && text.endsWith(']'))
+        return {Line::Header, text.sliced(open + 1, text.size() - open - 2), {}};
+    return {};
+}
+
+bool sameName(QByteArrayView written, const QString &name) {
+    return decoded(written).compare(name, Qt::CaseInsensitive) == 0;
+}
+
+QByteArray valueLine(QByteArrayView key, const QString &value) {
+    return key.toByteArray() + '=' + escaped(value).toUtf8();
+}
+
+// Runs f(parsed line, whether it lies in the section, its bytes, start, end) over the lines of
+// text, each with its line ending. Values above the first header belong to the
+// section without a name.
+template <typename F> void forEachLine(const QByteArray &text, const QString &section, F f) {
+    bool inSection = section.isEmpty();
+    for (qsizetype start = 0; start < text.size();) {
+        const qsizetype newline = text.indexOf('\n', start);
+        const qsizetype end = newline < 0 ? text.size() : newline + 1;
+        const QByteArrayView line = between(text, start, end);
+        const Line parsed = classify(line);
+        if (parsed.kind == Line::Header)
+            inSection = sameName(parsed.name, section);
+        f(parsed, inSection, line, start, end);
+        start = end;
+    }
+}
+
 } // namespace
 
 IniFile IniFile::parse(const QByteArray &text) {
     IniFile file;
-    QString section;
-    for (const QByteArray &rawLine : text.split('\n')) {
-        // Values are kept exactly, blanks included: "in " is not "in".
-        QString line = QString::fromUtf8(rawLine);
-        if (line.endsWith(u'\r'))
-            line.chop(1);
-        if (line.trimmed().isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
-            continue;
-        if (line.startsWith(u'[') && line.endsWith(u']')) {
-            section = unescaped(line.mid(1, line.size() - 2));
-            continue;
-        }
-        const qsizetype equals = line.indexOf(u'=');
-        if (equals > 0)
-            file.setValue(section, unescaped(line.left(equals)), unescaped(line.mid(equals + 1)));
-    }
+    file.m_text = text;
     return file;
 }
 
 QByteArray IniFile::serialize() const {
-    QString out;
-    for (const Section &section : m_sections) {
-        out += QStringLiteral("[%1]\n").arg(escaped(section.name));
-        for (const Entry &entry : section.entries)
-            out += QStringLiteral("%1=%2\n").arg(escaped(entry.key), escaped(entry.value));
-        out += u'\n';
-    }
-    return out.toUtf8();
+    return m_text;
 }
 
-IniFile::Section *IniFile::findSection(const QString &name) {
-    auto it = std::find_if(m_sections.begin(), m_sections.end(),
-                           [&](const Section &s) { return sameName(s.name, name); });
-    return it == m_sections.end() ? nullptr : &*it;
+IniFile::Found IniFile::find(const QString &section, const QString &key) const {
+    Found found;
+    forEachLine(
+        m_text, section,
+        [&](const Line &line, bool inSection, QByteArrayView, qsizetype start, qsizetype end) {
+            if (!inSection || line.kind == Line::Blank || line.kind == Line::Other)
+                return;
+            found.sectionEnd = end;
+            if (line.kind == Line::Value && sameName(line.name, key)) {
+                found.valueStart = start;
+                found.valueEnd = end;
+            }
+        });
+    return found;
 }
 
-const IniFile::Section *IniFile::findSection(const QString &name) const {
-    return const_cast<IniFile *>(this)->findSection(name);
+// Inserts whole lines, each ended by "\n"; a last line without an ending gets one first.
+void IniFile::insertLines(qsizetype at, const QByteArray &lines) {
+    if (at > 0 && m_text[at - 1] != '\n')
+        m_text.insert(at++, '\n');
+    m_text.insert(at, lines);
 }
 
 QString IniFile::value(const QString &section, const QString &key) const {
-    const Section *s = findSection(section);
-    if (!s)
+    const Found found = find(section, key);
+    if (found.valueStart < 0)
         return {};
-    for (const Entry &entry : s->entries) {
-        if (sameName(entry.key, key))
-            return entry.value;
-    }
-    return {};
+    return decoded(classify(between(m_text, found.valueStart, found.valueEnd)).value);
 }
 
 void IniFile::setValue(const QString &section, const QString &key, const QString &value) {
-    Section *s = findSection(section);
-    if (!s) {
-        m_sections.append(Section{section, {}});
-        s = &m_sections.last();
+    const Found found = find(section, key);
+    if (found.valueStart >= 0) {
+        // The line keeps its key's spelling and its line ending.
+        const QByteArrayView line = between(m_text, found.valueStart, found.valueEnd);
+        m_text.replace(found.valueStart, withoutEnding(line).size(),
+                       valueLine(classify(line).name, value));
+    } else if (found.sectionEnd >= 0) {
+        insertLines(found.sectionEnd, valueLine(escaped(key).toUtf8(), value) + '\n');
+    } else {
+        insertLines(m_text.size(), '[' + escaped(section).toUtf8() + "]\n" +
+                                       valueLine(escaped(key).toUtf8(), value) + '\n');
     }
-    for (Entry &entry : s->entries) {
-        if (sameName(entry.key, key)) {
-            entry.value = value;
-            return;
-        }
-    }
-    s->entries.append(Entry{key, value});
 }
 
 bool IniFile::removeSection(const QString &section) {
-    return m_sections.removeIf([&](const Section &s) { return sameName(s.name, section); }) > 0;
+    bool found = false;
+    QByteArray kept;
+    forEachLine(m_text, section,
+                [&](const Line &line, bool inSection, QByteArrayView text, qsizetype, qsizetype) {
+                    found |= inSection && (line.kind == Line::Header || line.kind == Line::Value);
+                    if (!inSection || line.kind == Line::Other)
+                        kept += text;
+                });
+    m_text = kept;
+    return found;
 }

@@ -4,9 +4,11 @@
 #include <QList>
 #include <QString>
 
-// The contents of one settings file: named sections of named string values, in the order in
-// which they were first written. Section and key names compare without regard to letter case;
-// a name keeps the spelling of its first write.
+// The contents of one settings file: named sections of named string values. Section and key
+// names compare without regard to letter case; a name keeps the spelling of its first write.
+// The file is kept byte for byte, and a change touches only the lines of the value or section
+// that it concerns: comments, blank lines, bytes in other encodings and lines that make no sense
+// stay exactly as they were. Each operation is one pass over the lines.
 class IniFile {
 public:
     static IniFile parse(const QByteArray &text);
@@ -14,21 +16,21 @@ public:
 
     QString value(const QString &section, const QString &key) const;
     void setValue(const QString &section, const QString &key, const QString &value);
-    // Returns false when there is no such section.
+    // Removes the section's headers, values and blank lines; returns false when there is no such
+    // section.
     bool removeSection(const QString &section);
 
 private:
-    struct Entry {
-        QString key;
-        QString value;
+    // What one pass over the lines finds of a section and one of its keys.
+    struct Found {
+        // The line that holds the key's value, from its first byte to past its line ending; the
+        // later one when a key is written twice.
+        qsizetype valueStart = -1;
+        qsizetype valueEnd = -1;
+        qsizetype sectionEnd = -1; // past the section's last header or value line
     };
-    struct Section {
-        QString name;
-        QList<Entry> entries;
-    };
+    Found find(const QString &section, const QString &key) const;
+    void insertLines(qsizetype at, const QByteArray &lines);
 
-    Section *findSection(const QString &name);
-    const Section *findSection(const QString &name) const;
-
-    QList<Section> m_sections;
+    QByteArray m_text;
 };

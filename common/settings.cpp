@@ -2,14 +2,17 @@
 
 #include "common/atomicfile.h"
 #include "common/inifile.h"
+#include "common/writerlock.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <functional>
-#include <sys/file.h>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -21,36 +24,39 @@ QString configHome() {
     return QDir::homePath() + QStringLiteral("/.config");
 }
 
-IniFile readFile(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return IniFile::parse(file.readAll());
+// The whole file; an absent file is empty. Nothing when the file exists but cannot be read:
+// writing then would lose everything in it.
+std::optional<QByteArray> readBytes(const QString &path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? std::optional(QByteArray()) : std::nullopt;
+    QByteArray contents;
+    char buffer[65536];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) != 0) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            break;
+        contents.append(buffer, n);
+    }
+    ::close(fd);
+    return n == 0 ? std::optional(contents) : std::nullopt;
 }
 
-// Holds an exclusive lock on the settings file's companion lock file while it lives, so that
-// the read, change and write of one process never interleave with another's.
-class WriterLock {
-public:
-    explicit WriterLock(const QString &settingsPath)
-        : m_fd(::open(QFile::encodeName(settingsPath + QStringLiteral(".lock")).constData(),
-                      O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-        if (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
+// The file that path names once symbolic links are followed: a settings file kept elsewhere
+// through a link is replaced where it lies, and the link stays.
+QString followLinks(QString path) {
+    for (int hop = 0; hop < 40; ++hop) {
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(QFile::encodeName(path).constData(), target, sizeof target);
+        if (n <= 0 || n == sizeof target)
+            break;
+        const QString next = QFile::decodeName(QByteArray(target, n));
+        path = next.startsWith(u'/') ? next : path.left(path.lastIndexOf(u'/') + 1) + next;
     }
-    ~WriterLock() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    WriterLock(const WriterLock &) = delete;
-    WriterLock &operator=(const WriterLock &) = delete;
-    bool held() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
+    return path;
+}
 
 // Reads the file afresh under the writer lock, lets change() alter it and writes it back when
 // change() reports a change.
@@ -58,13 +64,23 @@ bool updateFile(const QString &appName, const std::function<bool(IniFile &)> &ch
     const QString path = settingsFilePath(appName);
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
-    const WriterLock lock(path);
+    WriterLock lock(path);
     if (!lock.held())
         return false;
-    IniFile file = readFile(path);
+    lock.removeLeftover();
+    const QString target = followLinks(path);
+    const std::optional<QByteArray> text = readBytes(target);
+    if (!text)
+        return false;
+    IniFile file = IniFile::parse(*text);
     if (!change(file))
         return false;
-    return writeFileAtomically(path, file.serialize());
+    const QString temporary = temporaryNameBeside(target);
+    if (!lock.recordTemporary(temporary))
+        return false;
+    const bool written = writeFileAtomicallyVia(target, temporary, file.serialize());
+    lock.clearRecord();
+    return written;
 }
 
 } // namespace
@@ -74,7 +90,8 @@ QString settingsFilePath(const QString &appName) {
 }
 
 QString GetSetting(const QString &appName, const QString &section, const QString &key) {
-    return readFile(settingsFilePath(appName)).value(section, key);
+    return IniFile::parse(readBytes(settingsFilePath(appName)).value_or(QByteArray()))
+        .value(section, key);
 }
 
 bool SaveSetting(const QString &appName, const QString &section, const QString &key,

@@ -8,7 +8,9 @@
 // section and key, kept in ${XDG_CONFIG_HOME:-$HOME/.config}/tarvolen/<application>.ini.
 // Names compare without regard to letter case. A read of anything absent gives the empty string.
 // Every write is on disk and visible to other processes when the call returns; concurrent writers
-// from several processes are serialised, and a crash never leaves a broken file.
+// from several processes are serialised, and a crash never leaves a broken file. A write changes
+// only the lines of its own value or section, and a file that exists but cannot be read is never
+// written: the write fails. A settings file that is a symbolic link is written through it.
 
 // The application name under which both programs keep their settings.
 inline const QString kSettingsApp = QStringLiteral("Vemb");

@@ -55,7 +55,10 @@ FileError copyFileOver(const QString &source, const QString &destination) {
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return FileError::Access;
     const QByteArray data = in.readAll();
-    return out.write(data) == data.size() && out.flush() ? FileError::None : FileError::Other;
+    const bool copied = in.error() == QFileDevice::NoError && out.write(data) == data.size();
+    // Closing writes out what is still buffered: on a full disk that is where a copy fails.
+    out.close();
+    return copied && out.error() == QFileDevice::NoError ? FileError::None : FileError::Other;
 }
 
 FileError setHiddenAttributes(const QString &path) {

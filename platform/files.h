@@ -12,7 +12,8 @@ enum class FileError {
 
 FileError fileErrorFromErrno(int error);
 
-// Copies source over destination, replacing an existing file.
+// Copies source over destination, replacing an existing file. A failure part-way, on a full disk
+// for instance, may leave destination short.
 FileError copyFileOver(const QString &source, const QString &destination);
 
 // The two attribute states that a prepared script passes through: hidden (owner-only,

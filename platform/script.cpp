@@ -1,22 +1,101 @@
 #include "platform/script.h"
 
 #include <QFile>
-#include <QProcess>
 
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-qint64 startHiddenScript(const QString &scriptPath) {
+extern char **environ;
+
+namespace {
+
+// Spawns `/bin/sh <script>` in a new session with clean signal handling and its output on the
+// write end of a pipe; returns the process id, or 0.
+pid_t spawnScript(const QByteArray &script, int outputEnd) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, outputEnd, STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t signalSet;
+    sigemptyset(&signalSet);
+    posix_spawnattr_setsigmask(&attributes, &signalSet);
+    sigfillset(&signalSet);
+    posix_spawnattr_setsigdefault(&attributes, &signalSet);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    char shell[] = "/bin/sh";
+    QByteArray path = script;
+    char *arguments[] = {shell, path.data(), nullptr};
+    pid_t pid = 0;
+    const int error = posix_spawn(&pid, shell, &actions, &attributes, arguments, environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return error == 0 ? pid : 0;
+}
+
+} // namespace
+
+std::unique_ptr<ScriptRun> ScriptRun::start(const QString &scriptPath) {
+    const QByteArray script = QFile::encodeName(scriptPath);
     // /bin/sh would start, and fail, for a script that is not there: test it first.
-    if (::access(QFile::encodeName(scriptPath).constData(), R_OK) != 0)
-        return 0;
-    QProcess process;
-    process.setProgram(QStringLiteral("/bin/sh"));
-    process.setArguments({scriptPath});
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    qint64 pid = 0;
-    // A detached start runs the script in a session of its own, so closing this program or its
-    // terminal never stops a cipher run half-way.
-    return process.startDetached(&pid) ? pid : 0;
+    if (::access(script.constData(), R_OK) != 0)
+        return nullptr;
+    int pipe[2];
+    if (::pipe2(pipe, O_CLOEXEC) != 0)
+        return nullptr;
+    const pid_t pid = spawnScript(script, pipe[1]);
+    ::close(pipe[1]);
+    if (pid == 0) {
+        ::close(pipe[0]);
+        return nullptr;
+    }
+    ::fcntl(pipe[0], F_SETFL, O_NONBLOCK);
+    return std::unique_ptr<ScriptRun>(new ScriptRun(pid, pipe[0]));
+}
+
+ScriptRun::ScriptRun(qint64 pid, int output) : m_pid(pid), m_output(output) {}
+
+ScriptRun::~ScriptRun() {
+    ::close(m_output);
+}
+
+bool ScriptRun::poll() {
+    readOutput();
+    if (m_ended)
+        return true;
+    int status = 0;
+    const pid_t waited = ::waitpid(static_cast<pid_t>(m_pid), &status, WNOHANG);
+    if (waited == 0 || (waited < 0 && errno == EINTR))
+        return false;
+    // A child that can no longer be waited for has ended in a way nobody can tell: a failure.
+    m_ended = true;
+    m_status = waited == m_pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    // What it wrote before it ended is all in the pipe by now.
+    readOutput();
+    return true;
+}
+
+void ScriptRun::readOutput() {
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(m_output, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        m_partial.append(buffer, n);
+        const qsizetype end = m_partial.lastIndexOf('\n');
+        if (end < 0)
+            continue;
+        const qsizetype start = m_partial.lastIndexOf('\n', end - 1) + 1;
+        m_lastLine = m_partial.mid(start, end - start);
+        m_partial.remove(0, end + 1);
+    }
 }

@@ -1,7 +1,5 @@
 #include "locker/engine/cipherscripts.h"
 
-#include "platform/script.h"
-
 namespace {
 
 QString inFolder(const QString &programFolder, const QString &name) {
@@ -12,12 +10,17 @@ QString inFolder(const QString &programFolder, const QString &name) {
 
 void prepareScript(const QString &programFolder, const CipherScript &script) {
     const QString runnable = inFolder(programFolder, script.runnable);
-    copyFileOver(inFolder(programFolder, script.shipped), runnable);
+    // A short copy, as a full disk leaves, must never run: without it the start finds no script
+    // and the sequence ends as for a missing one.
+    if (copyFileOver(inFolder(programFolder, script.shipped), runnable) != FileError::None) {
+        removeFile(runnable);
+        return;
+    }
     setHiddenAttributes(runnable);
 }
 
-qint64 startScript(const QString &programFolder, const CipherScript &script) {
-    return startHiddenScript(inFolder(programFolder, script.runnable));
+std::unique_ptr<ScriptRun> startScript(const QString &programFolder, const CipherScript &script) {
+    return ScriptRun::start(inFolder(programFolder, script.runnable));
 }
 
 FileError removeScript(const QString &programFolder, const CipherScript &script) {

@@ -3,6 +3,7 @@
 #include "locker/window/captions.h"
 #include "locker/window/changelabel.h"
 #include "locker/window/lockerwindow.h"
+#include "locker/window/progress.h"
 #include "platform/dialogs.h"
 
 #include <QLabel>
@@ -13,8 +14,13 @@ int Form_Unload(LockerWindow &w) {
     if (w.Label1->text() == Caption::PleaseWait)
         cancel = 1;
     // The locker is open and not yet locked: offer to lock it. A chosen item has done its work
-    // when the menu returns.
-    if (w.D_Label->text() == Caption::CounterDone && w.E_Label->text() != Caption::CounterDone) {
+    // when the menu returns. While a cipher run that outlasted its ticks still goes on, though,
+    // neither locking again nor leaving without locking can be honoured.
+    const bool runOverdue = !w.Progress->isHidden();
+    if (runOverdue) {
+        cancel = 1;
+    } else if (w.D_Label->text() == Caption::CounterDone &&
+               w.E_Label->text() != Caption::CounterDone) {
         w.dialogs().popupMenu(*w.mnuexit);
         cancel = 1;
     }

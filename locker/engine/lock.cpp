@@ -6,6 +6,7 @@
 #include "locker/window/captions.h"
 #include "locker/window/changelabel.h"
 #include "locker/window/lockerwindow.h"
+#include "locker/window/progress.h"
 #include "platform/dialogs.h"
 
 #include <QLabel>
@@ -17,24 +18,40 @@ void saveFiles(LockerWindow &w, const QString &appName, const QString &state) {
     SaveSetting(appName, w.settingsSection(), QStringLiteral("Files"), state);
 }
 
-// An empty locker folder is removed, so that it is recorded as having nothing locked.
+// An empty locker folder is removed, so that it is recorded as having nothing locked. One that
+// stays empty (a link to a folder elsewhere, say) has nothing locked either.
 void recordLockerState(LockerWindow &w) {
     const QString locker = w.path(QStringLiteral("Locker"));
     if (isEmptyDirectory(locker))
         removeDirectory(locker);
-    saveFiles(w, kSettingsApp, pathExists(locker) ? QStringLiteral("1") : QStringLiteral("0"));
+    const bool somethingToLock = pathExists(locker) && !isEmptyDirectory(locker);
+    saveFiles(w, kSettingsApp, somethingToLock ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-// The encrypt script could not be started or was gone before its time: the files are not
-// encrypted, and the program ends all the same.
-void failLocking(LockerWindow &w) {
-    reportMissingScript(w, *w.E_Timer, kEncryptScript.shipped,
-                        QStringLiteral("Quiting without encryption, see help"));
+// The files are not all encrypted, and the program ends all the same. A run still at work is
+// no longer followed.
+void endUnencrypted(LockerWindow &w) {
+    w.cipherRun.reset();
     // Application names ignore letter case: this is the same setting as everywhere else.
     saveFiles(w, QStringLiteral("vemb"), QStringLiteral("0"));
     w.QuitFlag = 1;
     w.E_Label->setText(Caption::CounterDone);
     w.UnloadAll();
+}
+
+// The encrypt script could not be started or was gone before its time.
+void failLocking(LockerWindow &w) {
+    reportMissingScript(w, *w.E_Timer, kEncryptScript.shipped,
+                        QStringLiteral("Quiting without encryption, see help"));
+    endUnencrypted(w);
+}
+
+// Shown once the encrypt run has ended with every file encrypted; true when it appears now.
+bool announceLocked(LockerWindow &w) {
+    if (!w.cipherRun || !w.cipherRun->succeeded() || w.Label1->text() == Caption::FilesLocked)
+        return false;
+    w.Label1->setText(Caption::FilesLocked);
+    return true;
 }
 
 } // namespace
@@ -48,18 +65,23 @@ void lock_Click(LockerWindow &w) {
 }
 
 void E_Timer_Timer(LockerWindow &w) {
+    const bool wasHeld = !w.Progress->isHidden();
+    if (holdsLastStep(w, *w.E_Label))
+        return;
+    // After a run that outlasted its ticks, the success stands for a tick before the end.
+    if (announceLocked(w) && wasHeld)
+        return;
     advanceCounter(*w.E_Label);
 }
 
 void E_Label_Change(LockerWindow &w) {
     if (w.E_Label->text() == QLatin1String("1")) {
-        const qint64 processId = startScript(w.programFolder(), kEncryptScript);
-        if (processId == 0)
+        w.cipherRun = startScript(w.programFolder(), kEncryptScript);
+        if (!w.cipherRun)
             return failLocking(w);
-        w.Label7->setText(QString::number(processId));
+        w.Label7->setText(QString::number(w.cipherRun->processId()));
         SaveSetting(kSettingsApp, w.settingsSection(), QStringLiteral("Rmove"),
                     QStringLiteral("out"));
-        w.Label1->setText(Caption::FilesLocked);
     }
     keepTimerWhileStarted(*w.E_Timer, w.Label7->text().toLongLong());
     if (w.E_Label->text().toInt() == 3 &&
@@ -67,6 +89,11 @@ void E_Label_Change(LockerWindow &w) {
         return failLocking(w);
     if (w.E_Label->text() == Caption::CounterDone) {
         w.E_Timer->stop();
+        if (w.cipherRun && !w.cipherRun->succeeded()) {
+            reportFailedRun(w, *w.cipherRun, QStringLiteral("encrypted"),
+                            QStringLiteral("readable"));
+            return endUnencrypted(w);
+        }
         w.UnloadAll();
     }
 }

@@ -21,12 +21,20 @@ void failUnlocking(LockerWindow &w) {
     w.UnloadAll();
 }
 
+// The decrypt run has ended. The locker opens whatever it did; after a success its files are
+// recorded as accessible, so that a crash from here on leaves no claim that they are encrypted.
 void openLocker(LockerWindow &w) {
     const QString locker = w.path(QStringLiteral("Locker"));
     makeDirectory(locker);
     w.shell().open(locker);
     w.enterLockerMenu();
     w.D_Timer->stop();
+    const std::unique_ptr<ScriptRun> run = std::move(w.cipherRun);
+    if (run->succeeded())
+        SaveSetting(kSettingsApp, w.settingsSection(), QStringLiteral("Files"),
+                    QStringLiteral("0"));
+    else
+        reportFailedRun(w, *run, QStringLiteral("decrypted"), QStringLiteral("encrypted"));
 }
 
 } // namespace
@@ -38,15 +46,17 @@ void startUnlocking(LockerWindow &w) {
 }
 
 void D_Timer_Timer(LockerWindow &w) {
+    if (holdsLastStep(w, *w.D_Label))
+        return;
     advanceCounter(*w.D_Label);
 }
 
 void D_Label_Change(LockerWindow &w) {
     if (w.D_Label->text() == QLatin1String("1")) {
-        const qint64 processId = startScript(w.programFolder(), kDecryptScript);
-        if (processId == 0)
+        w.cipherRun = startScript(w.programFolder(), kDecryptScript);
+        if (!w.cipherRun)
             return failUnlocking(w);
-        w.Label6->setText(QString::number(processId));
+        w.Label6->setText(QString::number(w.cipherRun->processId()));
         SaveSetting(kSettingsApp, w.settingsSection(), QStringLiteral("Rmove"),
                     QStringLiteral("out"));
     }

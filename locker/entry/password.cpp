@@ -39,12 +39,22 @@ void rejectMismatch(LockerWindow &w) {
     w.enterNewPasswordPromptAgain();
 }
 
+// The store refused the new password. Going on would open a first locker with no password
+// stored, which the cipher needs to lock it again; so both entries are asked for again, and a
+// change keeps the password that was in force.
+void reportUnsavedPassword(LockerWindow &w) {
+    tell(w, QStringLiteral("The password could not be saved.\r\nNothing was changed."),
+         QStringLiteral("Password not saved"));
+    w.enterNewPasswordPromptAgain();
+}
+
 void takeSecondEntry(LockerWindow &w) {
     w.SecondEntry = w.Password->text().toLower();
     if (w.SecondEntry != w.FirstEntry)
         return rejectMismatch(w);
-    SaveSetting(kSettingsApp, w.settingsSection(), QStringLiteral("Psetting"),
-                MakeCode(w.SecondEntry));
+    if (!SaveSetting(kSettingsApp, w.settingsSection(), QStringLiteral("Psetting"),
+                     MakeCode(w.SecondEntry)))
+        return reportUnsavedPassword(w);
     // A change keeps the locker open; a first password opens it.
     if (w.Cancel->text() == Caption::CancelBack)
         w.enterLockerMenu();

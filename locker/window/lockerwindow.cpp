@@ -6,6 +6,8 @@
 #include "locker/window/fonts.h"
 #include "locker/window/geometry.h"
 #include "locker/window/passwordvalidator.h"
+#include "locker/window/progress.h"
+#include "platform/script.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -150,6 +152,7 @@ void LockerWindow::createEngineState() {
     D_Timer->setInterval(500);
     E_Timer = new QTimer(this);
     E_Timer->setInterval(500);
+    Progress = new RunProgress(this);
 }
 
 void LockerWindow::createExitMenu() {

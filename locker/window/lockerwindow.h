@@ -5,8 +5,11 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class ChangeLabel;
+class RunProgress;
+class ScriptRun;
 class Dialogs;
 class Shell;
 class QAction;
@@ -89,6 +92,10 @@ public:
     QLabel *Label7;
     QTimer *D_Timer;
     QTimer *E_Timer;
+    // The cipher run that the unlock or the lock sequence started, followed until it has ended,
+    // and how far it is, shown while it outlasts the ticks given to it.
+    std::unique_ptr<ScriptRun> cipherRun;
+    RunProgress *Progress;
 
     // The exit menu, only ever shown as a pop-up.
     QMenu *mnuexit;

@@ -1,8 +1,10 @@
 #include "tests/cipher/zentilfolder.h"
 
+#include "cipher/report.h"
 #include "common/makecode.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
@@ -41,6 +43,20 @@ bool anyPlaintextLeft(const QMap<QString, QByteArray> &originals,
     return false;
 }
 
+// The reports of a run: every line one, the bytes never going back, the last one "done".
+QList<zentil::Report> reports(const QByteArray &output) {
+    QList<zentil::Report> all;
+    for (const QByteArray &line : output.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const auto report = zentil::parseReport(line.toStdString());
+        if (!report || (!all.isEmpty() && report->bytesDone < all.last().bytesDone))
+            return {};
+        all.append(*report);
+    }
+    return all.isEmpty() || !all.last().done ? QList<zentil::Report>{} : all;
+}
+
 } // namespace
 
 class TestZentil : public QObject {
@@ -52,6 +68,7 @@ private slots:
     void successfulDecryptRemovesAStaleNote();
     void userFilesWithOurNamesAreKept();
     void neverFollowsASymbolicLink();
+    void aLockerThatIsALinkIsWorkedThroughIt();
     void withoutAPasswordChangesNothing();
     void theScriptsWorkFromAnyFolderAndWithoutThemselves();
     void concurrentRunsTakeTurns();
@@ -78,6 +95,10 @@ void TestZentil::roundTripKeepsContentModeAndTime() {
     }
 
     QCOMPARE(folder.run("encrypt"), 0);
+    const auto reported = reports(folder.output);
+    QVERIFY(!reported.isEmpty());
+    QCOMPARE(reported.last().filesDone, qsizetype(originals.size()));
+    QCOMPARE(reported.last().failed, 0u);
     const QMap<QString, QByteArray> encrypted = folder.contents();
     QCOMPARE(encrypted.keys(), originals.keys());
     QVERIFY(!anyPlaintextLeft(originals, encrypted));
@@ -126,6 +147,13 @@ void TestZentil::damagedFilesAreLeftAndNamed() {
     const auto damaged = folder.contents();
 
     QCOMPARE(folder.run("decrypt"), 1);
+    qsizetype bytes = 0;
+    for (const QByteArray &file : damaged)
+        bytes += file.size();
+    QVERIFY(folder.output.endsWith(
+        QStringLiteral("\ndone files 5/5 bytes %1/%1 failed 4 note zentil-errors.txt\n")
+            .arg(bytes)
+            .toUtf8()));
     const auto after = folder.contents();
     QCOMPARE(after["good"], good);
     for (const char *name : {"flipped", "truncated", "appended", "foreign"}) {
@@ -168,6 +196,7 @@ void TestZentil::userFilesWithOurNamesAreKept() {
     for (int expected : {1, 0}) {
         QCOMPARE(folder.run("decrypt"), expected);
         QCOMPARE(folder.errorNote().contains("\nforeign: "), expected == 1);
+        QCOMPARE(folder.output.endsWith(" note zentil-errors-2.txt\n"), expected == 1);
         auto now = folder.contents();
         for (const QString &name : mine.keys())
             QCOMPARE(now[name], mine[name]);
@@ -187,6 +216,23 @@ void TestZentil::neverFollowsASymbolicLink() {
     QCOMPARE(folder.readFile("outside.txt"), "outside the locker");
     QCOMPARE(folder.readFile("outside-dir/x"), "x");
     QVERIFY(QFileInfo(folder.locker("link")).isSymLink());
+}
+
+// The link is the user's own (a locker kept on another disk); links inside it still are not
+// followed.
+void TestZentil::aLockerThatIsALinkIsWorkedThroughIt() {
+    ZentilFolder folder;
+    QDir().rmdir(folder.locker());
+    folder.writeFile("elsewhere/a", "in the locker");
+    folder.writeFile("outside.txt", "outside the locker");
+    QFile::link(folder.path("elsewhere"), folder.locker());
+    QFile::link(folder.path("outside.txt"), folder.path("elsewhere/out"));
+    QCOMPARE(folder.run("encrypt"), 0);
+    QVERIFY(folder.readFile("elsewhere/a").startsWith("ZENTIL"));
+    QCOMPARE(folder.run("decrypt"), 0);
+    QCOMPARE(folder.readFile("elsewhere/a"), "in the locker");
+    QCOMPARE(folder.readFile("outside.txt"), "outside the locker");
+    QVERIFY(QFileInfo(folder.path("elsewhere/out")).isSymLink());
 }
 
 void TestZentil::withoutAPasswordChangesNothing() {

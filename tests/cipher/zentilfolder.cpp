@@ -41,9 +41,10 @@ QProcess *ZentilFolder::start(const QString &mode, const QProcessEnvironment &ex
     return process;
 }
 
-int ZentilFolder::run(const QString &mode, const QProcessEnvironment &extra) const {
+int ZentilFolder::run(const QString &mode, const QProcessEnvironment &extra) {
     const std::unique_ptr<QProcess> process(start(mode, extra));
     process->waitForFinished(120000);
+    output = process->readAllStandardOutput();
     return process->exitCode();
 }
 

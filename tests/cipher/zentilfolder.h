@@ -13,7 +13,8 @@ public:
     explicit ZentilFolder(const QString &password = QStringLiteral("secret"));
 
     // Runs zentil to the end, with extra variables in its environment; returns its exit code.
-    int run(const QString &mode, const QProcessEnvironment &extra = {}) const;
+    // Its standard output is kept in output.
+    int run(const QString &mode, const QProcessEnvironment &extra = {});
     QProcess *start(const QString &mode, const QProcessEnvironment &extra = {}) const;
 
     // Lets zentil runs hold no more than this many open files.
@@ -24,6 +25,8 @@ public:
     // Every regular file of the locker, by path relative to it.
     QMap<QString, QByteArray> contents() const;
     QString errorNote() const;
+
+    QByteArray output;
 
 private:
     int m_openFilesLimit = 0;

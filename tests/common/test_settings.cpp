@@ -2,9 +2,17 @@
 #include "tests/support/testfolder.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
+#include <QThread>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Run as "--writer <section> <first> <count>", the program writes keys k<first>..k<first+count-1>
 // of one section, as a second process would.
@@ -30,6 +38,14 @@ private slots:
     void anotherProcessSeesAWriteAtOnce();
     void twoProcessesWritingAtOnceLoseNothing();
     void sectionIsMakeCodeOfTheFolder();
+    void unreadableFileFailsTheWriteAndStaysUntouched_data();
+    void unreadableFileFailsTheWriteAndStaysUntouched();
+    void keepsEveryByteItDoesNotOwn_data();
+    void keepsEveryByteItDoesNotOwn();
+    void manySectionsAreReadAndWritten();
+    void removesOnlyTheTemporariesItMade();
+    void writesThroughASymbolicLink_data();
+    void writesThroughASymbolicLink();
 
 private:
     QProcess *startWriter(const QString &section, int first, int count);
@@ -124,6 +140,165 @@ void TestSettings::sectionIsMakeCodeOfTheFolder() {
     QCOMPARE(SettingsSection("/Apps"), "l47l97l112l112l115");
     QCOMPARE(SettingsSection("/apps"), SettingsSection("/APPS"));
     QVERIFY(SettingsSection("/apps") != SettingsSection("/apps2"));
+}
+
+namespace {
+
+void writeRaw(const QString &path, const QByteArray &contents) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(contents);
+}
+
+QByteArray readRaw(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList temporariesIn(const QString &folder) {
+    return QDir(folder).entryList({".*.ini.??????"}, QDir::Files | QDir::Hidden | QDir::System);
+}
+
+QByteArray manySections(int count) {
+    QByteArray text;
+    for (int i = 0; i < count; ++i)
+        text += "[s" + QByteArray::number(i) + "]\nPsetting=l97l98\nFiles=1\n\n";
+    return text;
+}
+
+} // namespace
+
+void TestSettings::unreadableFileFailsTheWriteAndStaysUntouched_data() {
+    QTest::addColumn<QString>("linkTo"); // empty: the file itself is made unreadable
+    QTest::newRow("mode 000") << QString();
+    // Reading this process's memory at offset 0 fails with EIO, even for root.
+    QTest::newRow("read error") << "/proc/self/mem";
+}
+
+void TestSettings::unreadableFileFailsTheWriteAndStaysUntouched() {
+    QFETCH(QString, linkTo);
+    if (linkTo.isEmpty() && ::geteuid() == 0)
+        QSKIP("root reads a file of mode 000");
+    TestFolder folder;
+    const QString path = settingsFilePath("Vemb");
+    const QByteArray native = QFile::encodeName(path);
+    const QByteArray before = "[other]\nPsetting=l97\n";
+    writeRaw(path, before);
+    if (linkTo.isEmpty())
+        QVERIFY(::chmod(native.constData(), 0) == 0);
+    else
+        QVERIFY(::unlink(native.constData()) == 0 &&
+                ::symlink(QFile::encodeName(linkTo).constData(), native.constData()) == 0);
+
+    QVERIFY(!SaveSetting("Vemb", "mine", "Files", "1"));
+    QVERIFY(!DeleteSetting("Vemb", "other"));
+    if (linkTo.isEmpty()) {
+        ::chmod(native.constData(), 0600);
+        QCOMPARE(readRaw(path), before);
+    } else {
+        QCOMPARE(QFileInfo(path).symLinkTarget(), linkTo);
+    }
+    QCOMPARE(temporariesIn(QFileInfo(path).absolutePath()), QStringList());
+}
+
+void TestSettings::keepsEveryByteItDoesNotOwn_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("key"); // empty: the section is deleted
+    QTest::addColumn<QByteArray>("after");
+    QTest::newRow("comments") << QByteArray("; mine\n[s]\n# k=0\nk=1\n") << "k"
+                              << QByteArray("; mine\n[s]\n# k=0\nk=2\n");
+    QTest::newRow("Latin-1 elsewhere") << QByteArray("[t]\nk=caf\xe9\n[s]\nk=1\n") << "k"
+                                       << QByteArray("[t]\nk=caf\xe9\n[s]\nk=2\n");
+    QTest::newRow("header after garbage")
+        << QByteArrayLiteral("[t]\nk=0\n\0\0junk[s]\nk=1\n") << "new"
+        << QByteArrayLiteral("[t]\nk=0\n\0\0junk[s]\nk=1\nnew=2\n");
+    QTest::newRow("no final line break")
+        << QByteArray("[t]\nk=0") << "k" << QByteArray("[t]\nk=0\n[s]\nk=2\n");
+    QTest::newRow("CR LF lines") << QByteArray("[s]\r\nk=1\r\n") << "k"
+                                 << QByteArray("[s]\r\nk=2\r\n");
+    QTest::newRow("deleted section") << QByteArray("; mine\n[s]\nk=1\n; about t\n\n[t]\nk=0\n")
+                                     << QString() << QByteArray("; mine\n; about t\n[t]\nk=0\n");
+}
+
+void TestSettings::keepsEveryByteItDoesNotOwn() {
+    QFETCH(QByteArray, before);
+    QFETCH(QString, key);
+    QFETCH(QByteArray, after);
+    TestFolder folder;
+    writeRaw(settingsFilePath("Vemb"), before);
+    if (key.isEmpty()) {
+        QVERIFY(DeleteSetting("Vemb", "s"));
+    } else {
+        QVERIFY(SaveSetting("Vemb", "s", key, "2"));
+        QCOMPARE(GetSetting("Vemb", "s", key), "2");
+    }
+    QCOMPARE(readRaw(settingsFilePath("Vemb")), after);
+}
+
+// The reading once searched the sections one by one for every line; with this many it took minutes.
+void TestSettings::manySectionsAreReadAndWritten() {
+    TestFolder folder;
+    writeRaw(settingsFilePath("Vemb"), manySections(40000));
+    QCOMPARE(GetSetting("Vemb", "S39999", "psetting"), "l97l98");
+    QVERIFY(SaveSetting("Vemb", "s39999", "Rmove", "out"));
+    QCOMPARE(GetSetting("Vemb", "s39999", "Rmove"), "out");
+}
+
+void TestSettings::removesOnlyTheTemporariesItMade() {
+    TestFolder folder;
+    const QString path = settingsFilePath("Vemb");
+    const QString configFolder = QFileInfo(path).absolutePath();
+    // A large file keeps each write busy long enough to be caught half-way.
+    writeRaw(path, manySections(20000));
+    QStringList leftovers;
+    for (int attempt = 0; attempt < 200 && leftovers.isEmpty(); ++attempt) {
+        QProcess *writer = startWriter("shared", 0, 1000);
+        QVERIFY(writer->waitForStarted());
+        QElapsedTimer waited;
+        waited.start();
+        while (temporariesIn(configFolder).isEmpty() && waited.elapsed() < 10000)
+            QThread::usleep(200);
+        ::kill(static_cast<pid_t>(writer->processId()), SIGKILL);
+        QVERIFY(writer->waitForFinished());
+        leftovers = temporariesIn(configFolder);
+    }
+    QCOMPARE(leftovers.size(), 1);
+    const QString foreign = configFolder + "/.vemb.ini.Abc123";
+    writeRaw(foreign, "someone else's");
+
+    QVERIFY(SaveSetting("Vemb", "shared", "k", "1"));
+    QCOMPARE(temporariesIn(configFolder), QStringList{".vemb.ini.Abc123"});
+}
+
+void TestSettings::writesThroughASymbolicLink_data() {
+    QTest::addColumn<QString>("linkTo");
+    QTest::addColumn<bool>("targetExists");
+    // Relative to the settings file's folder, or below the test's root when it begins with "/".
+    QTest::newRow("relative") << "../../elsewhere/real.ini" << true;
+    QTest::newRow("absolute") << "/elsewhere/real.ini" << true;
+    QTest::newRow("dangling") << "../../elsewhere/real.ini" << false;
+}
+
+void TestSettings::writesThroughASymbolicLink() {
+    QFETCH(QString, linkTo);
+    QFETCH(bool, targetExists);
+    TestFolder folder;
+    const QString path = settingsFilePath("Vemb");
+    const QString target = folder.root() + "/elsewhere/real.ini";
+    writeRaw(target, "[t]\nk=0\n");
+    if (!targetExists)
+        QFile::remove(target);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QString link = linkTo.startsWith('/') ? folder.root() + linkTo : linkTo;
+    QVERIFY(::symlink(QFile::encodeName(link).constData(), QFile::encodeName(path).constData()) ==
+            0);
+
+    QVERIFY(SaveSetting("Vemb", "s", "k", "1"));
+    QVERIFY(QFileInfo(path).isSymLink());
+    QCOMPARE(readRaw(target), QByteArray(targetExists ? "[t]\nk=0\n[s]\nk=1\n" : "[s]\nk=1\n"));
+    QCOMPARE(GetSetting("Vemb", "s", "k"), "1");
+    QCOMPARE(temporariesIn(QFileInfo(target).absolutePath()), QStringList());
 }
 
 int main(int argc, char **argv) {

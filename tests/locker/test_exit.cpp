@@ -91,8 +91,7 @@ void TestExit::closeDuringLockingOffersTheMenuAgain() {
     QCOMPARE(f.dialogs.menus.size(), 1);
     QCOMPARE(f.window.E_Label->text(), "2");
     QCOMPARE(f.window.Label1->text(), "Locking in Progress...");
-    E_Timer_Timer(f.window);
-    E_Timer_Timer(f.window);
+    QVERIFY(f.tickToTheEnd(E_Timer_Timer, *f.window.E_Label));
     QVERIFY(f.window.isUnloaded());
 }
 

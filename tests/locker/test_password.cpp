@@ -1,5 +1,6 @@
 #include "tests/locker/lockerfixture.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -44,6 +45,8 @@ private slots:
     void firstRunSetsConfirmsAndUnlocks_data();
     void firstRunSetsConfirmsAndUnlocks();
     void mismatchAsksForBothEntriesAgain();
+    void unsavedPasswordIsReportedAndUnlocksNothing_data();
+    void unsavedPasswordIsReportedAndUnlocksNothing();
     void changeConfirmedReturnsToTheMenu();
     void emptyBoxChangesNothing();
     void verification_data();
@@ -105,6 +108,41 @@ void TestPassword::mismatchAsksForBothEntriesAgain() {
     typeAndConfirm(f, "two", Via::Click);
     typeAndConfirm(f, "TWO", Via::Click);
     QCOMPARE(f.folder.setting("Psetting"), MakeCode("two"));
+}
+
+void TestPassword::unsavedPasswordIsReportedAndUnlocksNothing_data() {
+    QTest::addColumn<bool>("change");
+    QTest::newRow("first run") << false;
+    QTest::newRow("change") << true;
+}
+
+void TestPassword::unsavedPasswordIsReportedAndUnlocksNothing() {
+    QFETCH(bool, change);
+    LockerFixture f;
+    if (change) {
+        f.openLocker();
+        f.window.enterChangeForm();
+    } else {
+        f.shipScript("dzentil.kqx", "decrypted");
+        f.start();
+    }
+    // A folder in place of the store's lock file: every write fails, reads still work.
+    const QString lockFile = settingsFilePath(kSettingsApp) + ".lock";
+    QVERIFY(QFile::remove(lockFile) && QDir().mkdir(lockFile));
+    const QString stored = f.folder.setting("Psetting");
+
+    typeAndConfirm(f, "new one", Via::Click);
+    typeAndConfirm(f, "new one", Via::Enter);
+    QCOMPARE(f.dialogs.shown.size(), 1);
+    QCOMPARE(f.dialogs.shown[0].text, "The password could not be saved.\r\nNothing was changed.");
+    QCOMPARE(f.dialogs.shown[0].title, "Password not saved");
+    QCOMPARE(f.window.Ok->text(), "Set");
+    QCOMPARE(f.window.Label1->text(), "Set  new Password");
+    QCOMPARE(f.window.Cancel->text(), change ? "Back" : "Exit");
+    QCOMPARE(f.window.Password->text(), QString());
+    QCOMPARE(f.folder.setting("Psetting"), stored);
+    QVERIFY(!f.window.D_Timer->isActive());
+    QVERIFY(!QFile::exists(f.folder.path("d.bat")));
 }
 
 void TestPassword::changeConfirmedReturnsToTheMenu() {
