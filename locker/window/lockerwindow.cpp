@@ -18,6 +18,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -199,6 +200,24 @@ void LockerWindow::clearPassword() {
 void LockerWindow::paintEvent(QPaintEvent *) {
     // The picture is larger than the window and is clipped at its right and bottom edges.
     QPainter(this).drawPixmap(0, 0, m_background);
+}
+
+void LockerWindow::showEvent(QShowEvent *event) {
+    // The desktop's close requests arrive at the platform window first; see eventFilter.
+    if (QWindow *handle = windowHandle())
+        handle->installEventFilter(this);
+    QWidget::showEvent(event);
+}
+
+// Qt accepts a close request for a window that is already closing without asking closeEvent,
+// so a request from the desktop (title-bar button, Alt+F4) that arrives while the decision waits
+// for an answer would end the program. Such a request is the running decision's business.
+bool LockerWindow::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == windowHandle() && event->type() == QEvent::Close && m_deciding) {
+        event->ignore();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void LockerWindow::closeEvent(QCloseEvent *event) {

@@ -2,9 +2,12 @@
 #include "tests/locker/lockerfixture.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -32,6 +35,8 @@ private slots:
     void closeDuringLockingOffersTheMenuAgain();
     void exitWithoutLockingFromTheMenuCloses();
     void quitFlagClosesAfterTheMenuWhateverIsChosen();
+    void aCloseFromTheDesktopWhileDecidingIsLeftToTheDecision_data();
+    void aCloseFromTheDesktopWhileDecidingIsLeftToTheDecision();
 };
 
 void TestExit::closesAtThePasswordPrompt() {
@@ -113,6 +118,38 @@ void TestExit::quitFlagClosesAfterTheMenuWhateverIsChosen() {
     f.window.UnloadAll();
     QCOMPARE(f.dialogs.menus.size(), 1);
     QVERIFY(f.window.isUnloaded());
+}
+
+void TestExit::aCloseFromTheDesktopWhileDecidingIsLeftToTheDecision_data() {
+    QTest::addColumn<QString>("choice");
+    // How many boxes or menus open before the one during which the desktop asks to close.
+    QTest::addColumn<int>("openBefore");
+    QTest::newRow("in the exit menu") << "Cancel" << 0;
+    QTest::newRow("in the question of Exit without Locking") << "Exit without Locking" << 1;
+}
+
+// The title-bar button, Alt+F4 or the taskbar close the window through the desktop, which
+// delivers the request to the platform window, while the first close still waits for an answer.
+void TestExit::aCloseFromTheDesktopWhileDecidingIsLeftToTheDecision() {
+    QFETCH(QString, choice);
+    QFETCH(int, openBefore);
+    LockerFixture f;
+    f.openLocker();
+    QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+    std::function<void()> closeFromDesktop = [&f] {
+        QCloseEvent request;
+        QCoreApplication::sendEvent(f.window.windowHandle(), &request);
+    };
+    for (int i = 0; i < openBefore; ++i)
+        closeFromDesktop = [&f, inner = closeFromDesktop] { f.dialogs.whileNextIsOpen(inner); };
+    f.dialogs.whileNextIsOpen(closeFromDesktop);
+    f.dialogs.queueMenuChoice(choice);
+    f.dialogs.queueAnswer(Dialogs::Answer::No);
+    f.window.ExitProgram->click();
+    QCOMPARE(f.dialogs.shown.size(), openBefore);
+    QVERIFY(f.window.isVisible());
+    QVERIFY(!f.window.isUnloaded());
+    QCOMPARE(lastClosed.count(), 0);
 }
 
 QTEST_MAIN(TestExit)
