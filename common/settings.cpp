@@ -107,5 +107,5 @@ bool DeleteSetting(const QString &appName, const QString &section) {
 }
 
 QString SettingsSection(const QString &programFolder) {
-    return MakeCode(programFolder);
+    return MakePathCode(programFolder);
 }

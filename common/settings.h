@@ -23,7 +23,7 @@ bool SaveSetting(const QString &appName, const QString &section, const QString &
 // file could not be written.
 bool DeleteSetting(const QString &appName, const QString &section);
 
-// The section that binds the settings to one installation: MakeCode of its program folder.
+// The section that binds the settings to one installation: MakePathCode of its program folder.
 QString SettingsSection(const QString &programFolder);
 
 // The file that holds an application's settings.

@@ -46,6 +46,8 @@ private slots:
     void removesOnlyTheTemporariesItMade();
     void writesThroughASymbolicLink_data();
     void writesThroughASymbolicLink();
+    void sectionDiffersForEveryDifferenceButCase_data();
+    void sectionDiffersForEveryDifferenceButCase();
 
 private:
     QProcess *startWriter(const QString &section, int first, int count);
@@ -137,9 +139,37 @@ void TestSettings::twoProcessesWritingAtOnceLoseNothing() {
 }
 
 void TestSettings::sectionIsMakeCodeOfTheFolder() {
+    // Paths of code-page characters keep the names under which their settings are stored.
     QCOMPARE(SettingsSection("/Apps"), "l47l97l112l112l115");
-    QCOMPARE(SettingsSection("/apps"), SettingsSection("/APPS"));
-    QVERIFY(SettingsSection("/apps") != SettingsSection("/apps2"));
+    QCOMPARE(SettingsSection(QStringLiteral("/Caf\u00E9")), "l47l99l97l102l233");
+}
+
+void TestSettings::sectionDiffersForEveryDifferenceButCase_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("other");
+    QTest::addColumn<bool>("same");
+    QTest::newRow("capitals A to Z") << "/apps"
+                                     << "/APPS" << true;
+    QTest::newRow("one more character") << "/apps"
+                                        << "/apps2" << false;
+    QTest::newRow("two Cyrillic names")
+        << QStringLiteral("/home/u/\u041F\u0430\u043F\u043A\u0430")
+        << QStringLiteral("/home/u/\u041F\u043E\u0447\u0442\u0430") << false;
+    QTest::newRow("a Cyrillic capital")
+        << QStringLiteral("/x/\u0416") << QStringLiteral("/x/\u0436") << false;
+    QTest::newRow("beyond the BMP")
+        << QStringLiteral("/x/\U0001F600") << QStringLiteral("/x/\U0001F603") << false;
+    QTest::newRow("outside against a table character")
+        << QStringLiteral("/x/\u0080") << QStringLiteral("/x/\u20AC") << false;
+    QTest::newRow("outside against a question mark")
+        << QStringLiteral("/x/\u0416") << "/x/?" << false;
+}
+
+void TestSettings::sectionDiffersForEveryDifferenceButCase() {
+    QFETCH(QString, folder);
+    QFETCH(QString, other);
+    QFETCH(bool, same);
+    QCOMPARE(SettingsSection(folder) == SettingsSection(other), same);
 }
 
 namespace {
