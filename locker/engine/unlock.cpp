@@ -4,8 +4,8 @@
 #include "locker/engine/cipherscripts.h"
 #include "locker/engine/sequence.h"
 #include "locker/window/changelabel.h"
+#include "locker/window/commands.h"
 #include "locker/window/lockerwindow.h"
-#include "platform/shell.h"
 
 #include <QLabel>
 #include <QTimer>
@@ -23,10 +23,10 @@ void failUnlocking(LockerWindow &w) {
 
 // The decrypt run has ended. The locker opens whatever it did; after a success its files are
 // recorded as accessible, so that a crash from here on leaves no claim that they are encrypted.
+// The window is in the locker menu before the desktop is asked, so that a box about a desktop
+// that cannot open the folder finds the sequence over.
 void openLocker(LockerWindow &w) {
-    const QString locker = w.path(QStringLiteral("Locker"));
-    makeDirectory(locker);
-    w.shell().open(locker);
+    makeDirectory(w.path(QStringLiteral("Locker")));
     w.enterLockerMenu();
     w.D_Timer->stop();
     const std::unique_ptr<ScriptRun> run = std::move(w.cipherRun);
@@ -35,6 +35,7 @@ void openLocker(LockerWindow &w) {
                     QStringLiteral("0"));
     else
         reportFailedRun(w, *run, QStringLiteral("decrypted"), QStringLiteral("encrypted"));
+    OpenLocker_Click(w);
 }
 
 } // namespace

@@ -16,6 +16,18 @@ void saveSetting(LockerWindow &w, const QString &key, const QString &value) {
     SaveSetting(kSettingsApp, w.settingsSection(), key, value);
 }
 
+// Opens a file of the program folder in the desktop. A desktop with nothing to open it with
+// (no file manager, no opener) is named to the user with the full path, so that they can find it
+// themselves.
+Shell::OpenResult openInDesktop(LockerWindow &w, const QString &name, const QString &title) {
+    const QString path = w.path(name);
+    const Shell::OpenResult result = w.shell().open(path);
+    if (result == Shell::OpenResult::Failed)
+        w.dialogs().message(&w, QStringLiteral("The desktop could not open\r\n") + path, title,
+                            Dialogs::Buttons::Ok);
+    return result;
+}
+
 } // namespace
 
 // "Exit" ends the program from a prompt; "Back" abandons a change of password, keeping the
@@ -34,7 +46,7 @@ void ChangePassword_Click(LockerWindow &w) {
 
 // A missing folder opens nothing, and nothing is said.
 void OpenLocker_Click(LockerWindow &w) {
-    w.shell().open(w.path(QStringLiteral("Locker")));
+    openInDesktop(w, QStringLiteral("Locker"), QStringLiteral("Open Locker"));
 }
 
 // Runs at every change of the box, by the user or by start-up; the greyed state stores nothing.
@@ -47,9 +59,10 @@ void MasterCheck_Click(LockerWindow &w) {
 }
 
 void Help_Click(LockerWindow &w) {
-    if (w.shell().open(w.path(QStringLiteral("Readme.html"))) == Shell::OpenResult::NotFound)
-        w.dialogs().message(&w, QStringLiteral("Can't find Readme.html file."),
-                            QStringLiteral("Troubleshooting"), Dialogs::Buttons::Ok);
+    const QString title = QStringLiteral("Troubleshooting");
+    if (openInDesktop(w, QStringLiteral("Readme.html"), title) == Shell::OpenResult::NotFound)
+        w.dialogs().message(&w, QStringLiteral("Can't find Readme.html file."), title,
+                            Dialogs::Buttons::Ok);
 }
 
 // Hands over to the uninstaller: the marker tells it that the user asked from here. The close

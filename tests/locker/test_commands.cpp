@@ -13,6 +13,8 @@ private slots:
     void masterKeyBoxStoresEveryChange();
     void helpOpensTheReadmeOrSaysItIsMissing();
     void openLockerOpensTheFolderOrNothing();
+    void whatTheDesktopCannotOpenIsNamed_data();
+    void whatTheDesktopCannotOpenIsNamed();
     void uninstallAnsweredNoResetsTheMarker();
     void uninstallAnsweredYesHandsOverAndCloses_data();
     void uninstallAnsweredYesHandsOverAndCloses();
@@ -92,9 +94,6 @@ void TestCommands::helpOpensTheReadmeOrSaysItIsMissing() {
     f.folder.writeFile("Readme.html", "<p>help</p>");
     f.window.Help->click();
     QCOMPARE(f.shell.opened.size(), 2);
-    // Any other failure of the desktop is passed over.
-    f.shell.nextOpenResult = Shell::OpenResult::Failed;
-    f.window.Help->click();
     QCOMPARE(f.dialogs.shown.size(), 1);
 }
 
@@ -108,6 +107,49 @@ void TestCommands::openLockerOpensTheFolderOrNothing() {
     f.window.OpenLocker->click();
     QVERIFY(f.dialogs.shown.isEmpty());
     QCOMPARE(f.window.Label1->text(), "    Open Locker          Lock");
+}
+
+void TestCommands::whatTheDesktopCannotOpenIsNamed_data() {
+    QTest::addColumn<QString>("road");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("the locker at unlock") << "unlock"
+                                          << "Locker"
+                                          << "Open Locker";
+    QTest::newRow("the locker by Open Locker") << "Open Locker"
+                                               << "Locker"
+                                               << "Open Locker";
+    QTest::newRow("the help document") << "Help"
+                                       << "Readme.html"
+                                       << "Troubleshooting";
+}
+
+// A desktop without a file manager or an opener.
+void TestCommands::whatTheDesktopCannotOpenIsNamed() {
+    QFETCH(QString, road);
+    QFETCH(QString, name);
+    QFETCH(QString, title);
+    LockerFixture f;
+    f.folder.writeFile("Readme.html", "<p>help</p>");
+    const auto failFromNowOn = [&f] { f.shell.nextOpenResult = Shell::OpenResult::Failed; };
+    if (road == "Help") {
+        f.start();
+        failFromNowOn();
+        f.window.Help->click();
+    } else if (road == "unlock") {
+        failFromNowOn();
+        f.openLocker();
+    } else {
+        f.openLocker();
+        failFromNowOn();
+        f.window.OpenLocker->click();
+    }
+    QCOMPARE(f.dialogs.shown.size(), 1);
+    QCOMPARE(f.dialogs.shown[0].text, "The desktop could not open\r\n" + f.folder.path(name));
+    QCOMPARE(f.dialogs.shown[0].title, title);
+    QCOMPARE(f.dialogs.shown[0].buttons, Dialogs::Buttons::Ok);
+    if (road != "Help")
+        QCOMPARE(f.window.Label1->text(), "    Open Locker          Lock");
 }
 
 void TestCommands::uninstallAnsweredNoResetsTheMarker() {
