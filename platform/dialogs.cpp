@@ -1,10 +1,47 @@
 #include "platform/dialogs.h"
 
+#include <QApplication>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QMessageBox>
 
 namespace {
+
+// While a box or menu is open, drops the clicks that are not meant for it: a click that began
+// before it was shown, and one that comes within the desktop's double-click interval of its
+// showing. Both most often finish a double click on the control that opened it, and would
+// otherwise press what happens to lie under the pointer.
+class EarlyClickFilter : public QObject {
+public:
+    explicit EarlyClickFilter(QWidget &shown) : m_shown(shown) {
+        m_since.start();
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        const auto *widget = qobject_cast<QWidget *>(watched);
+        if (!widget || widget->window() != &m_shown)
+            return false;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            m_pressed = m_since.elapsed() >= QApplication::doubleClickInterval();
+            return !m_pressed;
+        case QEvent::MouseButtonRelease:
+            return !m_pressed;
+        default:
+            return false;
+        }
+    }
+
+private:
+    QWidget &m_shown;
+    QElapsedTimer m_since;
+    // Whether the button now down was pressed on the box or menu in its own time.
+    bool m_pressed = false;
+};
 
 QMessageBox::StandardButtons standardButtons(Dialogs::Buttons buttons) {
     switch (buttons) {
@@ -40,10 +77,12 @@ Dialogs::Answer QtDialogs::message(QWidget *parent, const QString &text, const Q
                     standardButtons(buttons), parent);
     if (buttons == Buttons::YesNo)
         box.setEscapeButton(QMessageBox::No);
+    EarlyClickFilter filter(box);
     return answerOf(box.exec());
 }
 
 void QtDialogs::popupMenu(QMenu &menu) {
     const QPoint pointer = QCursor::pos();
+    EarlyClickFilter filter(menu);
     menu.exec(pointer - QPoint(menu.sizeHint().width() / 2, 0));
 }

@@ -93,12 +93,15 @@ answer() {
 }
 
 # Clicks the main window's control at its place, given in twips (15 to the pixel) from the top
-# left corner of the client area: left, top, width, height.
+# left corner of the client area: left, top, width, height; then, optionally, the number of
+# clicks: 2 is a double click, whose second click must not answer the box or menu that the first
+# one opened.
 click_control() {
-    xdotool mousemove --window "$main" $((($1 + $3 / 2) / 15)) $((($2 + $4 / 2) / 15)) click 1
+    xdotool mousemove --window "$main" $((($1 + $3 / 2) / 15)) $((($2 + $4 / 2) / 15)) \
+        click --repeat "${5:-1}" --delay 80 1
 }
-click_exit_program() { click_control 1440 600 975 855; }
-click_uninstall() { click_control 1440 1920 975 855; }
+click_exit_program() { click_control 1440 600 975 855 "$@"; }
+click_uninstall() { click_control 1440 1920 975 855 "$@"; }
 
 # Chooses the n-th item of the exit menu, which pops up at the pointer, with the arrow keys.
 # The menu is not among the widgets that widgets.py reads; it is told by the window it opens.
@@ -247,7 +250,7 @@ shot "reopened"
 locker_sums | diff - "$work/sums" >/dev/null || fail "the files are not as they were put in"
 
 echo "Exit without Locking leaves them readable."
-click_exit_program
+click_exit_program 2
 choose $exit_without_locking
 answer "Please note" $'Your files will not be encrypted.\nAre you sure?' alt+y
 wait_for_end
@@ -260,7 +263,7 @@ see "Enter Password" $'\nFiles Accessable.'
 type_password "summer rain"
 see "${locker_menu[@]}"
 shot "before-uninstall"
-click_uninstall
+click_uninstall 2
 answer Uninstall $'Do you really want to uninstall Tarvolen.\nYour personal locker folder will not be deleted.\nAre you sure?' alt+y
 wait_for_setting Rmove in
 # The locker is open, so the close offers the exit menu; the program ends whatever is chosen.
