@@ -2,10 +2,12 @@
 
 #include "locker/window/fonts.h"
 #include "locker/window/geometry.h"
+#include "locker/window/keyboardbutton.h"
 #include "locker/window/lockerwindow.h"
 
 #include <QCloseEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
@@ -13,12 +15,14 @@
 
 namespace {
 
-QLabel *blackLabel(QWidget *parent, const QString &text, QRect place, Qt::Alignment alignment) {
+// The text takes the palette's colour, black on a light desktop theme and light on a dark one,
+// where the window's background is dark too.
+QLabel *noteLabel(QWidget *parent, const QString &text, QRect place, Qt::Alignment alignment) {
     auto *label = new QLabel(text, parent);
     label->setGeometry(place);
     label->setFont(comicSans(8.25, false));
     label->setAlignment(alignment | Qt::AlignTop);
-    label->setStyleSheet(QStringLiteral("color: black; background: transparent;"));
+    label->setStyleSheet(QStringLiteral("background: transparent;"));
     return label;
 }
 
@@ -34,7 +38,7 @@ About::About(LockerWindow &main) : QWidget(nullptr), m_main(&main) {
     Frame1 = new QFrame(this);
     Frame1->setFrameShape(QFrame::Box);
     Frame1->setGeometry(twips(120, 0, 4695, 5415));
-    Label1 = blackLabel(
+    Label1 = noteLabel(
         Frame1,
         // The address has a line of its own, so that it is never broken in two.
         QStringLiteral("Thanks for keeping your files in Tarvolen. We are a small team who "
@@ -48,9 +52,10 @@ About::About(LockerWindow &main) : QWidget(nullptr), m_main(&main) {
     Picture1->setPixmap(QPixmap(QStringLiteral(":/images/about-picture.png")));
     Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label2 =
-        blackLabel(Frame1, QStringLiteral("Our locker at dusk, drawn by the makers of Tarvolen."),
-                   twips(120, 4560, 4335, 255), Qt::AlignHCenter);
-    Command1 = new QPushButton(QStringLiteral("OK"), Frame1);
+        noteLabel(Frame1, QStringLiteral("Our locker at dusk, drawn by the makers of Tarvolen."),
+                  twips(120, 4560, 4335, 255), Qt::AlignHCenter);
+    Command1 = new KeyboardButton(Frame1);
+    Command1->setText(QStringLiteral("OK"));
     Command1->setGeometry(twips(1560, 4920, 1455, 375));
     Command1->setFont(comicSans(8.25, false));
     connect(Command1, &QPushButton::clicked, this, &QWidget::close);
@@ -60,6 +65,13 @@ About::About(LockerWindow &main) : QWidget(nullptr), m_main(&main) {
 
 // At a prompt the main window takes the keyboard back, so that typing goes on in Password; in
 // the locker menu, where Password is hidden, the main window is left as it is.
+void About::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape)
+        close();
+    else
+        QWidget::keyPressEvent(event);
+}
+
 void About::closeEvent(QCloseEvent *event) {
     if (m_main && !m_main->isUnloaded() && m_main->Password->isVisible()) {
         m_main->activateWindow();

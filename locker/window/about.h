@@ -22,6 +22,8 @@ public:
     QPushButton *Command1;
 
 protected:
+    // Escape closes it, as it closes a dialog.
+    void keyPressEvent(QKeyEvent *event) override;
     // Whatever closes it hands the keyboard focus back to the main window's password box.
     void closeEvent(QCloseEvent *event) override;
 

@@ -5,6 +5,7 @@
 #include "locker/window/changelabel.h"
 #include "locker/window/fonts.h"
 #include "locker/window/geometry.h"
+#include "locker/window/keyboardbutton.h"
 #include "locker/window/passwordvalidator.h"
 #include "locker/window/progress.h"
 #include "platform/script.h"
@@ -35,19 +36,22 @@ QLabel *whiteLabel(QWidget *parent, const QString &text, QRect place, const QFon
 }
 
 QPushButton *textButton(QWidget *parent, const QString &caption, QRect place) {
-    auto *button = new QPushButton(caption, parent);
+    auto *button = new KeyboardButton(parent);
+    button->setText(caption);
     button->setGeometry(place);
     button->setFont(comicSans(8.25, false));
     return button;
 }
 
+// The name is what a screen reader speaks for the picture: the words drawn above it.
 QPushButton *pictureButton(QWidget *parent, const QString &image, const QString &tooltip,
-                           QRect place) {
-    auto *button = new QPushButton(parent);
+                           const QString &name, QRect place) {
+    auto *button = new KeyboardButton(parent);
     button->setGeometry(place);
     button->setIcon(QIcon(image));
     button->setIconSize(place.size() - QSize(8, 8));
     button->setToolTip(tooltip);
+    button->setAccessibleName(name);
     button->hide();
     return button;
 }
@@ -95,6 +99,7 @@ void LockerWindow::createPromptGroup() {
     Password->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     Password->setMaxLength(12);
     Password->setValidator(new PasswordValidator(Password));
+    Password->setAccessibleName(QStringLiteral("Password"));
 
     Ok = textButton(this, Caption::OkVerify, twips(360, 1320, 975, 375));
     Cancel = textButton(this, Caption::CancelExit, twips(1320, 1320, 975, 375));
@@ -105,16 +110,20 @@ void LockerWindow::createPromptGroup() {
 
 void LockerWindow::createMenuGroup() {
     OpenLocker = pictureButton(this, QStringLiteral(":/images/open-locker.png"),
-                               QStringLiteral("Open Locker"), twips(240, 600, 975, 855));
+                               QStringLiteral("Open Locker"), QStringLiteral("Open Locker"),
+                               twips(240, 600, 975, 855));
     ExitProgram = pictureButton(this, QStringLiteral(":/images/exit-program.png"),
-                                QStringLiteral("Exit and Lock"), twips(1440, 600, 975, 855));
+                                QStringLiteral("Exit and Lock"), QStringLiteral("Lock"),
+                                twips(1440, 600, 975, 855));
     Label2 = whiteLabel(this, QStringLiteral("    Change Key      Uninstall"),
                         twips(0, 1560, 2655, 375), bookAntiqua(9.75, true), Qt::AlignLeft);
     Label2->hide();
     ChangePassword = pictureButton(this, QStringLiteral(":/images/change-password.png"),
-                                   QStringLiteral("Change Password"), twips(240, 1920, 975, 855));
+                                   QStringLiteral("Change Password"), QStringLiteral("Change Key"),
+                                   twips(240, 1920, 975, 855));
     Uninstall = pictureButton(this, QStringLiteral(":/images/uninstall.png"),
-                              QStringLiteral("Uninstall Tarvolen"), twips(1440, 1920, 975, 855));
+                              QStringLiteral("Uninstall Tarvolen"), QStringLiteral("Uninstall"),
+                              twips(1440, 1920, 975, 855));
 
     // Only as wide as its box, so its own caption stays out of sight; MasterLabel is its caption.
     MasterCheck = new QCheckBox(QStringLiteral("Master Key"), this);
@@ -123,6 +132,7 @@ void LockerWindow::createMenuGroup() {
     QPalette navy = MasterCheck->palette();
     navy.setColor(QPalette::Window, QColor(0, 0, 128));
     MasterCheck->setPalette(navy);
+    MasterCheck->setAccessibleName(QStringLiteral("Master key"));
     MasterCheck->hide();
     MasterLabel = whiteLabel(this, QStringLiteral("Master key on"), twips(120, 4920, 735, 255),
                              msSerif(8.25), Qt::AlignLeft);
@@ -134,8 +144,9 @@ void LockerWindow::createMenuGroup() {
 }
 
 void LockerWindow::createAlwaysShown() {
-    Command1 = pictureButton(this, QStringLiteral(":/images/about-icon.png"),
-                             QStringLiteral("About"), twips(1200, 4320, 495, 495));
+    Command1 =
+        pictureButton(this, QStringLiteral(":/images/about-icon.png"), QStringLiteral("About"),
+                      QStringLiteral("About"), twips(1200, 4320, 495, 495));
     Command1->setIconSize(QSize(32, 32));
     Command1->show();
     Label4 = new QLabel(QStringLiteral("About"), this);

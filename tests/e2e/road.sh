@@ -93,9 +93,9 @@ answer() {
 }
 
 # Clicks the main window's control at its place, given in twips (15 to the pixel) from the top
-# left corner of the client area: left, top, width, height; then, optionally, the number of
-# clicks: 2 is a double click, whose second click must not answer the box or menu that the first
-# one opened.
+# left corner of the client area: left, top, width, height.
+# The optional fifth argument is the number of clicks: 2 is a double click, whose second click
+# must not answer the box or menu that the first one opened.
 click_control() {
     xdotool mousemove --window "$main" $((($1 + $3 / 2) / 15)) $((($2 + $4 / 2) / 15)) \
         click --repeat "${5:-1}" --delay 80 1
@@ -161,8 +161,11 @@ wait_for_opening() {
     fail "the file manager was not asked to open the locker folder"
 }
 
-locker_menu=("    Open Locker          Lock" "    Change Key      Uninstall" "Master key on")
-prompt=(--not "    Open Locker          Lock" --not "Exit and Lock")
+# What a screen reader speaks for each control, besides what is drawn.
+locker_menu=("    Open Locker          Lock" "    Change Key      Uninstall" "Master key on"
+    --named "Open Locker" --named Lock --named "Change Key" --named Uninstall --named About
+    --named "Master key")
+prompt=(--not "    Open Locker          Lock" --not "Exit and Lock" --named Password --named About)
 
 locker_sums() {
     (cd "$program/Locker" && find . -type f -exec md5sum {} + | sort)

@@ -6,8 +6,10 @@ screen counts as a text that a person sees. Pop-up menus are not among them: the
 leaves them out of the tree. Line breaks in a text are written
 as \\n (a label's carriage return and line feed both count as one \\n).
 
-  widgets.py wait [--timeout S] [--not TEXT]... TEXT...
-      waits until every TEXT is shown and no --not TEXT is; prints what is shown on failure
+  widgets.py wait [--timeout S] [--not TEXT]... [--named NAME]... TEXT...
+      waits until every TEXT is shown, no --not TEXT is, and a shown widget has each --named
+      NAME as its accessible name (what a screen reader speaks for it, the tooltip aside);
+      prints what is shown on failure
   widgets.py shown
       prints every text that is shown, one a line
 """
@@ -26,6 +28,7 @@ SHOWN_ROLES = {
     pyatspi.ROLE_FILLER,
     pyatspi.ROLE_WINDOW,
     pyatspi.ROLE_ALERT,
+    pyatspi.ROLE_PASSWORD_TEXT,
 }
 
 
@@ -34,7 +37,7 @@ def normal(text):
 
 
 def visible_widgets(acc):
-    """Yields (text, accessible) for every shown widget under acc."""
+    """Yields (text, is its name, accessible) for every shown widget under acc."""
     try:
         state = acc.getState()
         if acc.getRole() != pyatspi.ROLE_APPLICATION and not state.contains(
@@ -42,9 +45,9 @@ def visible_widgets(acc):
         ):
             return
         if acc.getRole() in SHOWN_ROLES:
-            for text in (acc.name, acc.description):
+            for text, is_name in ((acc.name, True), (acc.description, False)):
                 if text:
-                    yield normal(text), acc
+                    yield normal(text), is_name, acc
         children = [acc.getChildAtIndex(i) for i in range(acc.childCount)]
     except Exception:  # a widget that went away while we looked
         return
@@ -54,13 +57,14 @@ def visible_widgets(acc):
 
 
 def shown():
+    """The shown texts, each mapped to whether it is some widget's accessible name."""
     desktop = pyatspi.Registry.getDesktop(0)
     found = {}
     for i in range(desktop.childCount):
         app = desktop.getChildAtIndex(i)
         if app is not None:
-            for text, acc in visible_widgets(app):
-                found.setdefault(text, acc)
+            for text, is_name, _ in visible_widgets(app):
+                found[text] = found.get(text, False) or is_name
     return found
 
 
@@ -75,8 +79,8 @@ def poll(timeout, ready):
             return result
         if time.monotonic() > deadline:
             print("Shown instead:", file=sys.stderr)
-            for text in texts:
-                print("  " + repr(text), file=sys.stderr)
+            for text, is_name in texts.items():
+                print("  " + repr(text) + (" (a name)" if is_name else ""), file=sys.stderr)
             sys.exit(1)
         time.sleep(0.1)
 
@@ -84,6 +88,7 @@ def poll(timeout, ready):
 def wait(args):
     def ready(texts):
         missing = [t for t in args.texts if t not in texts]
+        missing += [n for n in args.named if not texts.get(n)]
         present = [t for t in args.absent if t in texts]
         return True if not missing and not present else None
 
@@ -95,9 +100,11 @@ def main():
     parser.add_argument("command", choices=["wait", "shown"])
     parser.add_argument("--timeout", type=float, default=10)
     parser.add_argument("--not", dest="absent", action="append", default=[])
+    parser.add_argument("--named", action="append", default=[])
     parser.add_argument("texts", nargs="*")
     args = parser.parse_intermixed_args()
     args.texts = [normal(t) for t in args.texts]
+    args.named = [normal(t) for t in args.named]
     if args.command == "shown":
         for text in shown():
             print(repr(text))

@@ -28,6 +28,10 @@ private slots:
     void unloadAllClosesItFirst();
     void closingTheMainWindowLeavesItOpen();
     void closingAfterTheMainWindowIsGoneDoesNothing();
+    void keyboardClosesIt_data();
+    void keyboardClosesIt();
+    void textIsReadableOnLightAndDarkPalettes_data();
+    void textIsReadableOnLightAndDarkPalettes();
 };
 
 void TestAbout::showsOneWindow() {
@@ -114,6 +118,65 @@ void TestAbout::closingAfterTheMainWindowIsGoneDoesNothing() {
     }
     QVERIFY(about->close());
     QTRY_VERIFY(about.isNull());
+}
+
+void TestAbout::keyboardClosesIt_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("onOk");
+    QTest::newRow("Escape") << int(Qt::Key_Escape) << false;
+    QTest::newRow("Enter on OK") << int(Qt::Key_Return) << true;
+    QTest::newRow("Enter on the keypad on OK") << int(Qt::Key_Enter) << true;
+}
+
+void TestAbout::keyboardClosesIt() {
+    QFETCH(int, key);
+    QFETCH(bool, onOk);
+    LockerFixture f;
+    f.start();
+    f.window.Command1->click();
+    QPointer<About> about = qobject_cast<About *>(f.window.about.data());
+    QWidget *target = onOk ? static_cast<QWidget *>(about->Command1) : about.data();
+    if (onOk)
+        about->Command1->setFocus();
+    QTest::keyClick(target, Qt::Key(key));
+    QTRY_VERIFY(about.isNull());
+}
+
+void TestAbout::textIsReadableOnLightAndDarkPalettes_data() {
+    QTest::addColumn<QColor>("background");
+    QTest::addColumn<QColor>("text");
+    QTest::newRow("light") << QColor(Qt::white) << QColor(Qt::black);
+    QTest::newRow("dark") << QColor(40, 40, 40) << QColor(230, 230, 230);
+}
+
+// Some pixel of every text stands far apart from the window's background.
+void TestAbout::textIsReadableOnLightAndDarkPalettes() {
+    QFETCH(QColor, background);
+    QFETCH(QColor, text);
+    const QPalette before = QApplication::palette();
+    QPalette palette = before;
+    palette.setColor(QPalette::Window, background);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Base, background);
+    QApplication::setPalette(palette);
+    LockerFixture f;
+    f.start();
+    f.window.Command1->click();
+    auto *about = qobject_cast<About *>(f.window.about.data());
+    for (QLabel *label : {about->Label1, about->Label2}) {
+        const QImage picture =
+            about->grab(QRect(label->mapTo(about, QPoint(0, 0)), label->size())).toImage();
+        int contrast = 0;
+        for (int y = 0; y < picture.height(); ++y) {
+            for (int x = 0; x < picture.width(); ++x)
+                contrast = std::max(contrast, std::abs(QColor(picture.pixel(x, y)).lightness() -
+                                                       background.lightness()));
+        }
+        QVERIFY2(contrast > 120, qPrintable(label->text()));
+    }
+    about->close();
+    QApplication::setPalette(before);
 }
 
 QTEST_MAIN(TestAbout)

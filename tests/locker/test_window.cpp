@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -37,6 +38,8 @@ private slots:
     void counterChangeRunsItsHandlerAtOnce();
     void tabOrderSkipsHiddenControls();
     void exitMenuHasItsFourItems();
+    void keyboardFocusShowsAndEnterPresses_data();
+    void keyboardFocusShowsAndEnterPresses();
 };
 
 void TestWindow::looksAsLoaded() {
@@ -153,6 +156,39 @@ void TestWindow::exitMenuHasItsFourItems() {
     QCOMPARE(f.window.nolock->text(), "Exit without Locking");
     QVERIFY(f.window.h1->isSeparator());
     QCOMPARE(f.window.mnuCancel->text(), "Cancel");
+}
+
+void TestWindow::keyboardFocusShowsAndEnterPresses_data() {
+    QTest::addColumn<int>("index");
+    int index = 0;
+    for (const char *name : {"Ok", "Cancel", "Help", "OpenLocker", "ExitProgram", "ChangePassword",
+                             "Uninstall", "Command1"})
+        QTest::newRow(name) << index++;
+}
+
+// The window alone, not wired to its handlers: only the button's own behaviour counts.
+void TestWindow::keyboardFocusShowsAndEnterPresses() {
+    QFETCH(int, index);
+    TestFolder folder;
+    FakeDialogs dialogs;
+    FakeShell shell;
+    LockerWindow w(folder.programFolder(), dialogs, shell);
+    QPushButton *button = QList{w.Ok,          w.Cancel,         w.Help,      w.OpenLocker,
+                                w.ExitProgram, w.ChangePassword, w.Uninstall, w.Command1}[index];
+    w.show();
+    if (!button->isVisible())
+        w.enterLockerMenu();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    button->clearFocus();
+    const QImage unfocused = button->grab().toImage();
+    button->setFocus(Qt::TabFocusReason);
+    QVERIFY(button->hasFocus());
+    QVERIFY(button->grab().toImage() != unfocused);
+    QSignalSpy clicked(button, &QPushButton::clicked);
+    QTest::keyClick(button, Qt::Key_Return);
+    QTest::keyClick(button, Qt::Key_Enter);
+    QCOMPARE(clicked.count(), 2);
 }
 
 QTEST_MAIN(TestWindow)
