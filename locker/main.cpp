@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/programfolder.h"
 #include "platform/shell.h"
+#include "platform/singleinstance.h"
 
 #include <QApplication>
 
@@ -16,18 +17,32 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvolen"));
     QApplication::setApplicationVersion(QStringLiteral(TARVOLEN_VERSION));
+
+    const QString programFolder = runningProgramFolder();
+    QtDialogs dialogs;
+    // A second start on this folder changes nothing: it hands over to the running one.
+    SingleInstance instance(programFolder);
+    if (!instance.isFirst()) {
+        if (!instance.bringFirstToFront())
+            dialogs.message(nullptr,
+                            QStringLiteral("Tarvolen is already running from this folder."),
+                            QStringLiteral("Tarvolen v3.0"), Dialogs::Buttons::Ok);
+        return 0;
+    }
     // The uninstaller refuses to delete this program file while the lock is held.
     holdInUseLock(QApplication::applicationFilePath());
 
-    const QString programFolder = runningProgramFolder();
     loadBundledFonts(programFolder);
-
-    QtDialogs dialogs;
     DesktopShell shell;
     LockerWindow window(programFolder, dialogs, shell);
     connectCommands(window);
     connectEntry(window);
     connectEngine(window);
+    QObject::connect(&instance, &SingleInstance::frontRequested, &window, [&window] {
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
+    });
 
     Form_Load(window);
     if (window.isUnloaded())

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+
+// One running Tarvolen per program folder: two would share the cipher scripts' batch files and
+// overwrite each other's record of the locker. The first start holds an exclusive lock on the
+// folder while it runs and listens for later starts, which ask it to come to the front and end.
+class SingleInstance : public QObject {
+    Q_OBJECT
+public:
+    explicit SingleInstance(const QString &programFolder);
+    ~SingleInstance() override;
+
+    bool isFirst() const { return m_first; }
+    // For a later start: asks the first to come to the front. True when the first answered that
+    // one of its windows is now the active one.
+    bool bringFirstToFront() const;
+
+signals:
+    // A later start asks this, the first, to come to the front.
+    void frontRequested();
+
+private:
+    void answerLaterStarts();
+
+    QString m_name;
+    int m_lock = -1;
+    bool m_first = true;
+    QLocalServer *m_server = nullptr;
+};
