@@ -1,7 +1,9 @@
 // zentil: encrypts or decrypts the files of the Locker folder beside it, under the password
 // stored for this program folder. `zentil encrypt` or `zentil decrypt`; reports its progress on
-// standard output (cipher/report.h), exits 0 when every file is in the wanted state.
+// standard output (cipher/report.h), exits 0 when every file is in the wanted state. --help and
+// --version print its usage and version.
 #include "cipher/run.h"
+#include "common/commandline.h"
 #include "common/settings.h"
 
 #include <QCoreApplication>
@@ -35,9 +37,15 @@ int main(int argc, char **argv) {
     // No core dump and no other process of the user may show the password held in memory.
     ::prctl(PR_SET_DUMPABLE, 0);
     guardStandardStreams();
+    if (const auto exitCode = answerCommandLine(
+            argc, argv, "zentil",
+            "encrypt | decrypt | --help | --version\nEncrypts or decrypts the files of the Locker "
+            "folder beside it, under the password stored for this folder.",
+            {"encrypt", "decrypt"}))
+        return *exitCode;
     QCoreApplication app(argc, argv);
     const QString mode = app.arguments().value(1);
-    if ((mode != QLatin1String("encrypt") && mode != QLatin1String("decrypt")) || sodium_init() < 0)
+    if (sodium_init() < 0)
         return 2;
     const QString folder = QCoreApplication::applicationDirPath();
     QString stored = GetSetting(kSettingsApp, SettingsSection(folder), QStringLiteral("Psetting"));

@@ -1,4 +1,5 @@
 // Tarvolen: the main program. Wiring only.
+#include "common/commandline.h"
 #include "locker/engine/wiring.h"
 #include "locker/entry/startup.h"
 #include "locker/entry/wiring.h"
@@ -14,6 +15,10 @@
 #include <QApplication>
 
 int main(int argc, char **argv) {
+    if (const auto exitCode = answerCommandLine(
+            argc, argv, "Tarvolen",
+            "[--help | --version]\nKeeps the Locker folder beside this program behind a password."))
+        return *exitCode;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvolen"));
     QApplication::setApplicationVersion(QStringLiteral(TARVOLEN_VERSION));
