@@ -1,14 +1,12 @@
-// The physical limit of replacing files in place atomically, for comparison with zentil: for
-// every file, read it, write a temporary file beside it, flush that, rename it over the
-// original and flush the folder. The same work as zentil without the cipher, on as many threads,
-// writing through zentil's own Output (large files straight to the disk). With --buffered it
-// writes everything through the page cache instead, for reference.
-// Usage: inplace [--buffered] <folder>
+// A baseline for zentil: replaces every file in place as simply as it can be done safely, without
+// the cipher: read it, write a temporary file beside it through zentil's own Output (large files
+// straight to the disk), flush that, rename it over the original and flush the folder, on one
+// thread per core.
+// Usage: inplace <folder>
 #include "cipher/output.h"
 
 #include <atomic>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
@@ -19,15 +17,13 @@
 
 namespace fs = std::filesystem;
 
-static bool buffered = false;
-
 static void copy(int in, int out) {
     ::posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
     std::vector<unsigned char> buffer(64 * 1024);
     zentil::Output output(out);
     ssize_t n;
     while ((n = read(in, buffer.data(), buffer.size())) > 0)
-        if (buffered ? write(out, buffer.data(), n) != n : !output.write(buffer.data(), n))
+        if (!output.write(buffer.data(), n))
             std::perror("write");
     if (!output.finish())
         std::perror("write");
@@ -49,11 +45,10 @@ static void replace(const fs::path &file) {
 }
 
 int main(int argc, char **argv) {
-    buffered = argc == 3 && std::strcmp(argv[1], "--buffered") == 0;
-    if (argc != 2 + buffered)
+    if (argc != 2)
         return 2;
     std::vector<fs::path> files;
-    for (const auto &entry : fs::recursive_directory_iterator(argv[argc - 1]))
+    for (const auto &entry : fs::recursive_directory_iterator(argv[1]))
         if (entry.is_regular_file())
             files.push_back(entry.path());
     std::atomic<size_t> next{0};
