@@ -13,9 +13,11 @@ bool KeyParameters::operator<(const KeyParameters &other) const {
 KeyStore::KeyStore(const std::string &password) : m_password(password) {}
 
 KeyStore::~KeyStore() {
+    for (auto &entry : m_keys)
+        entry.second.derived.wait();
     sodium_memzero(m_password.data(), m_password.size());
     for (auto &entry : m_keys)
-        sodium_memzero(entry.second.data(), entry.second.size());
+        sodium_memzero(entry.second.key.data(), entry.second.key.size());
 }
 
 KeyParameters KeyStore::freshParameters() {
@@ -26,18 +28,34 @@ KeyParameters KeyStore::freshParameters() {
     return parameters;
 }
 
+void KeyStore::prepare(const KeyParameters &parameters) {
+    entryFor(parameters);
+}
+
 const Key *KeyStore::keyFor(const KeyParameters &parameters) {
+    Entry &entry = entryFor(parameters);
+    return entry.derived.get() ? &entry.key : nullptr;
+}
+
+// Entries stay where they are in the map, so that their keys can be handed out while others are
+// added.
+KeyStore::Entry &KeyStore::entryFor(const KeyParameters &parameters) {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    if (auto found = m_keys.find(parameters); found != m_keys.end())
-        return &found->second;
-    Key &key = m_keys[parameters];
-    if (crypto_pwhash(key.data(), key.size(), m_password.data(), m_password.size(),
-                      parameters.salt.data(), parameters.opslimit, parameters.memlimit,
-                      crypto_pwhash_ALG_ARGON2ID13) != 0) {
-        m_keys.erase(parameters);
-        return nullptr;
-    }
-    return &key;
+    Entry &entry = m_keys[parameters];
+    if (!entry.derived.valid())
+        entry.derived = std::async(std::launch::async, [this, parameters, &entry] {
+                            return derive(parameters, entry.key);
+                        }).share();
+    return entry;
+}
+
+bool KeyStore::derive(const KeyParameters &parameters, Key &key) {
+    m_derivations.acquire();
+    const bool derived = crypto_pwhash(key.data(), key.size(), m_password.data(), m_password.size(),
+                                       parameters.salt.data(), parameters.opslimit,
+                                       parameters.memlimit, crypto_pwhash_ALG_ARGON2ID13) == 0;
+    m_derivations.release();
+    return derived;
 }
 
 } // namespace zentil

@@ -61,6 +61,11 @@ void Progress::fileDone(std::uint64_t size, bool failed) {
     m_counts.failed += failed ? 1 : 0;
 }
 
+void Progress::failedAfterwards(std::size_t count) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_counts.failed += count;
+}
+
 void Progress::finish(const std::string &noteName) {
     stop();
     Report last = snapshot();

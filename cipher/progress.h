@@ -37,6 +37,8 @@ public:
 
     // The file that this thread worked on is done, whether it was read or not.
     void fileDone(std::uint64_t size, bool failed);
+    // Files counted as done that failed afterwards: their folder could not be flushed.
+    void failedAfterwards(std::size_t count);
     // Stops the reports and writes the last one, which says that every file was gone through
     // and names the note that lists the failures, if one was written.
     void finish(const std::string &noteName);

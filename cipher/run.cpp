@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <sys/file.h>
 #include <thread>
@@ -22,38 +24,55 @@ namespace zentil {
 
 namespace {
 
-// Works through the files on every core, each file by itself, and gathers the failures.
+// Files wait on their flushes: many more of them at work than there are cores keep the disk
+// busy, and their flushes go to it together.
+constexpr std::size_t kThreads = 16;
+
+// Calls work(i) for every i below count, on up to kThreads threads.
+void inParallel(std::size_t count, const std::function<void(std::size_t)> &work) {
+    std::atomic<std::size_t> next{0};
+    const auto drain = [&] {
+        for (std::size_t i = next++; i < count; i = next++)
+            work(i);
+    };
+    std::vector<std::thread> pool;
+    for (std::size_t i = 1; i < std::min(kThreads, count); ++i)
+        pool.emplace_back(drain);
+    drain();
+    for (std::thread &thread : pool)
+        thread.join();
+}
+
+// Works through the files, each file by itself, then flushes each folder where it replaced
+// files, and gathers the failures.
 class Worker {
 public:
-    Worker(Mode mode, int lockerFd, const std::string &password, Progress &progress)
-        : m_mode(mode), m_lockerFd(lockerFd), m_keys(password),
-          m_parameters(KeyStore::freshParameters()), m_progress(progress) {}
+    Worker(Mode mode, int lockerFd, KeyStore &keys, const KeyParameters &parameters,
+           Progress &progress)
+        : m_mode(mode), m_lockerFd(lockerFd), m_keys(keys), m_parameters(parameters),
+          m_progress(progress) {}
 
     std::vector<Failure> process(const std::vector<LockerFile> &files) {
-        const std::size_t threads =
-            std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, files.size() / 2 + 1);
-        std::vector<std::thread> pool;
-        for (std::size_t i = 1; i < threads; ++i)
-            pool.emplace_back([&] { drain(files); });
-        drain(files);
-        for (std::thread &thread : pool)
-            thread.join();
+        inParallel(files.size(), [&](std::size_t i) { processOne(files[i]); });
+        const std::vector<std::pair<std::string, std::vector<std::string>>> folders(
+            m_replaced.begin(), m_replaced.end());
+        inParallel(folders.size(),
+                   [&](std::size_t i) { flush(folders[i].first, folders[i].second); });
         return m_failures;
     }
 
 private:
-    void drain(const std::vector<LockerFile> &files) {
-        for (std::size_t i = m_next++; i < files.size(); i = m_next++) {
-            const Replacement result = processOne(files[i]);
-            m_progress.fileDone(files[i].size, !result.error.empty());
-            if (!result.error.empty()) {
-                const std::lock_guard<std::mutex> lock(m_mutex);
-                m_failures.push_back({files[i].path(), result.error, result.replaced});
-            }
-        }
+    void processOne(const LockerFile &file) {
+        const Replacement result = replaceIn(file);
+        m_progress.fileDone(file.size, !result.error.empty());
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (!result.error.empty())
+            m_failures.push_back({file.path(), result.error});
+        else if (result.replaced)
+            m_replaced[file.folder].push_back(file.path());
     }
 
-    Replacement processOne(const LockerFile &file) {
+    Replacement replaceIn(const LockerFile &file) {
         const int dirFd = openLockerFolder(m_lockerFd, file.folder);
         if (dirFd < 0)
             return {std::string("cannot open its folder: ") + std::strerror(errno)};
@@ -63,7 +82,23 @@ private:
         return result;
     }
 
-    // One key for every file this run encrypts, derived when the first one needs it.
+    // Puts the renames of the files replaced in the folder on the disk.
+    void flush(const std::string &folder, const std::vector<std::string> &replaced) {
+        const int dirFd = openLockerFolder(m_lockerFd, folder);
+        if (dirFd >= 0 && ::fsync(dirFd) == 0) {
+            ::close(dirFd);
+            return;
+        }
+        const std::string reason = std::string("cannot flush its folder: ") + std::strerror(errno);
+        if (dirFd >= 0)
+            ::close(dirFd);
+        m_progress.failedAfterwards(replaced.size());
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        for (const std::string &path : replaced)
+            m_failures.push_back({path, reason, true});
+    }
+
+    // One key for every file this run encrypts.
     Replacement encrypt(int dirFd, const std::string &name) {
         return replaceInPlace(
             dirFd, name,
@@ -89,12 +124,13 @@ private:
 
     Mode m_mode;
     int m_lockerFd;
-    KeyStore m_keys;
-    KeyParameters m_parameters;
+    KeyStore &m_keys;
+    const KeyParameters &m_parameters;
     Progress &m_progress;
-    std::atomic<std::size_t> m_next{0};
     std::mutex m_mutex;
     std::vector<Failure> m_failures;
+    // The files replaced in each folder, by the folder's path.
+    std::map<std::string, std::vector<std::string>> m_replaced;
 };
 
 std::string printable(std::string path) {
@@ -140,12 +176,18 @@ bool run(Mode mode, const std::string &lockerPath, const std::string &password) 
         return errno == ENOENT; // no locker, nothing to do
     // Runs on one locker take turns: a decrypt started during an encrypt waits for it.
     ::flock(lockerFd, LOCK_EX);
+    KeyStore keys(password);
+    const KeyParameters parameters = KeyStore::freshParameters();
+    // The key takes a while to derive: it is on its way while the locker is listed.
+    if (mode == Mode::Encrypt)
+        keys.prepare(parameters);
     const Note note(lockerFd);
     const Listing listing =
         collectFiles(lockerFd, [&](const std::string &name) { return note.isOurs(name); });
     Progress progress(listing.files, listing.unlisted.size());
     std::vector<Failure> failures = listing.unlisted;
-    for (Failure &failure : Worker(mode, lockerFd, password, progress).process(listing.files))
+    for (Failure &failure :
+         Worker(mode, lockerFd, keys, parameters, progress).process(listing.files))
         failures.push_back(std::move(failure));
     std::string noteName;
     if (!failures.empty())

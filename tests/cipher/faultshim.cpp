@@ -1,13 +1,16 @@
 // Preloaded into zentil to make one call of the disk fail, as a failing or full disk would:
 // FAULT_CALL names the call (write, fsync, rename or read), FAULT_AT which one, counted from 1
 // across the process among the calls on the locker and what lies in it, and FAULT_ERRNO the
-// error (EIO unless given).
+// error (EIO unless given). With FAULT_LOG, every flush and rename on the locker is also written
+// to that file, one line each: "fsync <path>" or "rename <from> <to>".
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <string>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -19,12 +22,15 @@ bool inLocker(const char *path) {
     return std::strstr(path, "/Locker") != nullptr;
 }
 
-bool inLocker(int fd) {
+std::string pathOf(int fd) {
     char link[64], path[4096];
     std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
     const ssize_t size = ::readlink(link, path, sizeof path - 1);
-    path[size < 0 ? 0 : size] = '\0';
-    return inLocker(path);
+    return std::string(path, size < 0 ? 0 : static_cast<std::size_t>(size));
+}
+
+bool inLocker(int fd) {
+    return inLocker(pathOf(fd).c_str());
 }
 
 template <typename Where> bool failNow(const char *call, Where where) {
@@ -42,6 +48,16 @@ template <typename Function> Function real(const char *name) {
     return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
 }
 
+void log(const std::string &line) {
+    const char *file = std::getenv("FAULT_LOG");
+    if (!file || !inLocker(line.c_str()))
+        return;
+    const int fd = ::open(file, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    real<ssize_t (*)(int, const void *, size_t)>("write")(fd, (line + '\n').data(),
+                                                          line.size() + 1);
+    ::close(fd);
+}
+
 } // namespace
 
 extern "C" {
@@ -55,6 +71,7 @@ ssize_t write(int fd, const void *data, size_t size) {
 int fsync(int fd) {
     if (failNow("fsync", fd))
         return -1;
+    log("fsync " + pathOf(fd));
     return real<int (*)(int)>("fsync")(fd);
 }
 
@@ -67,6 +84,7 @@ int rename(const char *from, const char *to) {
 int renameat(int fromDir, const char *from, int toDir, const char *to) {
     if (failNow("rename", fromDir))
         return -1;
+    log("rename " + pathOf(fromDir) + '/' + from + ' ' + pathOf(toDir) + '/' + to);
     return real<int (*)(int, const char *, int, const char *)>("renameat")(fromDir, from, toDir,
                                                                            to);
 }

@@ -339,9 +339,10 @@ void TestZentil::unlistableFoldersAreNamed() {
 
 void TestZentil::aFileSwappedForAFifoIsPassedBy() {
     ZentilFolder folder;
-    // Files of a subfolder come after those at the top, which keep zentil busy meanwhile.
-    for (const char *name : {"big1", "big2"})
-        folder.put(name, randomBytes(32 << 20));
+    // Files of a subfolder come after those at the top: more of them than zentil works on at
+    // once keep it busy meanwhile.
+    for (int i = 0; i < 24; ++i)
+        folder.put(QStringLiteral("big%1").arg(i), randomBytes(4 << 20));
     folder.put("sub/swapped", "plain");
     std::unique_ptr<QProcess> run(folder.start("encrypt"));
     QTRY_VERIFY_WITH_TIMEOUT(

@@ -1,5 +1,6 @@
 #include "tests/cipher/zentilfolder.h"
 
+#include <QFileInfo>
 #include <QTest>
 
 #include <cstring>
@@ -11,6 +12,7 @@ class TestZentilFaults : public QObject {
     Q_OBJECT
 private slots:
     void aFailingDiskLosesNothingAndTheNoteTellsTheTruth();
+    void everyChangeIsOnTheDiskInOrderAndEachFolderFlushedOnce();
 };
 
 namespace {
@@ -83,6 +85,44 @@ void TestZentilFaults::aFailingDiskLosesNothingAndTheNoteTellsTheTruth() {
                 QVERIFY2(folder.contents() == originals(), qPrintable(what));
             }
         }
+    }
+}
+
+// What a power cut at any moment would leave: each temporary file flushed before it takes a
+// name, and every rename flushed with its folder before the run ends, each folder once.
+void TestZentilFaults::everyChangeIsOnTheDiskInOrderAndEachFolderFlushedOnce() {
+    for (const char *mode : {"encrypt", "decrypt"}) {
+        ZentilFolder folder;
+        for (int i = 0; i < 6; ++i)
+            folder.put(QStringLiteral("%1/file%2").arg(i % 2 ? "sub" : "top").arg(i),
+                       randomBytes(5000));
+        if (QByteArray(mode) == "decrypt")
+            QCOMPARE(folder.run("encrypt"), 0);
+        const QString log = folder.path("calls.log");
+        QProcessEnvironment logged;
+        logged.insert("LD_PRELOAD", FAULT_SHIM);
+        logged.insert("ASAN_OPTIONS", "verify_asan_link_order=0");
+        logged.insert("FAULT_LOG", log);
+        QCOMPARE(folder.run(mode, logged), 0);
+
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines =
+            QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        int renames = 0;
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QStringList parts = lines[i].split(u' ');
+            if (parts[0] != "rename")
+                continue;
+            ++renames;
+            const QString into = QFileInfo(parts[2]).path();
+            QVERIFY2(lines.indexOf("fsync " + parts[1]) >= 0 &&
+                         lines.indexOf("fsync " + parts[1]) < i,
+                     qPrintable(lines[i]));
+            QVERIFY2(lines.indexOf("fsync " + into, i) > i, qPrintable(lines[i]));
+            QVERIFY2(lines.count("fsync " + into) == 1, qPrintable(into));
+        }
+        QCOMPARE(renames, 6);
     }
 }
 
