@@ -111,6 +111,9 @@ choose() {
         sleep 0.1
     done
     [ "$(xdotool search --onlyvisible --pid "$tarvolen" | wc -l)" -ge 2 ] || fail "no exit menu"
+    # The menu takes the keyboard a moment after it shows; a key pressed before then is lost, and
+    # the road would choose the item above the one it wants.
+    sleep 0.5
     shot "exit-menu"
     for _ in $(seq "$1"); do xdotool key Down; done
     xdotool key Return
