@@ -1,5 +1,7 @@
 #include "cipher/progress.h"
 
+#include "common/atomicfile.h"
+
 #include <algorithm>
 #include <chrono>
 #include <unistd.h>
@@ -12,13 +14,7 @@ constexpr std::chrono::milliseconds kInterval{200};
 
 void writeOut(const Report &report) {
     const std::string line = formatReport(report);
-    std::size_t done = 0;
-    while (done < line.size()) {
-        const ssize_t n = ::write(STDOUT_FILENO, line.data() + done, line.size() - done);
-        if (n <= 0)
-            return;
-        done += static_cast<std::size_t>(n);
-    }
+    writeAll(STDOUT_FILENO, line.data(), line.size());
 }
 
 // A file is read from start to end, so its offset is how far it has been read.

@@ -8,22 +8,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-bool writeAll(int fd, const QByteArray &data) {
-    const char *p = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+bool writeAll(int fd, const char *data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return false;
-        p += n;
-        left -= n;
+        data += n;
+        size -= static_cast<std::size_t>(n);
     }
     return true;
 }
+
+namespace {
 
 bool syncFolder(const QByteArray &folder) {
     const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -51,8 +49,9 @@ QString temporaryStem(const QString &path) {
 // Fills the new temporary file open at fd, closes it and renames it over target.
 bool finishReplacing(int fd, const QByteArray &temporary, const QString &target,
                      const QByteArray &data) {
-    const bool written =
-        ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 && writeAll(fd, data) && ::fsync(fd) == 0;
+    const bool written = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 &&
+                         writeAll(fd, data.constData(), static_cast<std::size_t>(data.size())) &&
+                         ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed ||
         ::rename(temporary.constData(), QFile::encodeName(target).constData()) != 0) {
