@@ -8,6 +8,7 @@
 #include "locker/window/changelabel.h"
 #include "locker/window/commands.h"
 #include "locker/window/lockerwindow.h"
+#include "platform/script.h"
 #include "tests/support/fakedialogs.h"
 #include "tests/support/fakeshell.h"
 #include "tests/support/testfolder.h"
@@ -53,6 +54,14 @@ struct LockerFixture {
                 return counter.text() == QLatin1String("4");
             },
             20000);
+    }
+
+    // Ticks a sequence past its timeline while its run, once it has reported, still goes on.
+    void tickPastTheTimeline(void (*tick)(LockerWindow &)) {
+        for (int i = 0; i < 4; ++i)
+            tick(window);
+        QVERIFY(QTest::qWaitFor([&] { return !window.cipherRun->lastLine().isEmpty(); }));
+        tick(window);
     }
 
     // Ships a script whose copy comes out short: too long for a disk that FileSizeLimit nearly

@@ -239,10 +239,7 @@ void TestLock::aLongRunIsWaitedForWithItsProgress() {
     f.openLocker();
     f.folder.writeFile("Locker/a.txt", "a");
     lock_Click(f.window);
-    for (int tick = 0; tick < 4; ++tick)
-        E_Timer_Timer(f.window);
-    QVERIFY(QTest::qWaitFor([&] { return !f.window.cipherRun->lastLine().isEmpty(); }));
-    E_Timer_Timer(f.window);
+    f.tickPastTheTimeline(E_Timer_Timer);
 
     QCOMPARE(f.window.E_Label->text(), "3");
     QCOMPARE(f.window.Label1->text(), "Locking in Progress...");

@@ -204,10 +204,7 @@ void TestUnlock::aLongRunIsWaitedForWithItsProgress() {
                                       "printf plain > \"$here/Locker/a\"\n");
     f.folder.writeFile("Locker/a", "ZENTIL and ciphertext");
     acceptPassword(f);
-    for (int tick = 0; tick < 4; ++tick)
-        D_Timer_Timer(f.window);
-    QVERIFY(QTest::qWaitFor([&] { return !f.window.cipherRun->lastLine().isEmpty(); }));
-    D_Timer_Timer(f.window);
+    f.tickPastTheTimeline(D_Timer_Timer);
 
     QCOMPARE(f.window.D_Label->text(), "3");
     QCOMPARE(f.window.Label1->text(), "Please Wait...");
