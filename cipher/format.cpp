@@ -39,16 +39,20 @@ ssize_t readFull(int fd, unsigned char *buffer, std::size_t count) {
 }
 
 constexpr off_t kReadAheadStep = 8 << 20;
+// Files smaller than this are left to the kernel's own read-ahead: advice costs system calls.
+constexpr off_t kAdviseFrom = 1 << 20;
 
 // Reads a file from start to end, asking the disk for the next steps ahead of the cipher, so
-// that a file that is not in the page cache streams at the disk's speed rather than in the
+// that a large file that is not in the page cache streams at the disk's speed rather than in the
 // kernel's small read-ahead windows.
 class Input {
 public:
-    explicit Input(int fd) : m_fd(fd) { ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL); }
+    explicit Input(int fd) : m_fd(fd) {}
 
     ssize_t read(unsigned char *buffer, std::size_t count) {
-        while (m_advised < m_offset + 2 * kReadAheadStep) {
+        if (m_offset >= kAdviseFrom && m_advised == 0)
+            ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+        while (m_offset >= kAdviseFrom && m_advised < m_offset + 2 * kReadAheadStep) {
             ::posix_fadvise(m_fd, m_advised, kReadAheadStep, POSIX_FADV_WILLNEED);
             m_advised += kReadAheadStep;
         }

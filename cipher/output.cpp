@@ -72,6 +72,9 @@ int Output::error() {
 }
 
 bool Output::finish() {
+    if (m_finished)
+        return error() == 0;
+    m_finished = true;
     if (m_writer.joinable()) {
         hand(std::move(m_block));
         {
@@ -85,9 +88,11 @@ bool Output::finish() {
     }
     m_block.size = 0;
     // A file that ends in a hole gets its length here.
-    const off_t end = ::lseek(m_fd, 0, SEEK_CUR);
-    if (end < 0 || ::ftruncate(m_fd, end) != 0)
-        fail(errno);
+    if (m_endsInHole) {
+        const off_t end = ::lseek(m_fd, 0, SEEK_CUR);
+        if (end < 0 || ::ftruncate(m_fd, end) != 0)
+            fail(errno);
+    }
     return error() == 0;
 }
 
@@ -140,6 +145,7 @@ bool Output::writeBlock(const Block &block) {
 }
 
 bool Output::skip(std::size_t size) {
+    m_endsInHole = true;
     if (::lseek(m_fd, static_cast<off_t>(size), SEEK_CUR) >= 0)
         return true;
     fail(errno);
@@ -153,6 +159,7 @@ void Output::fail(int error) {
 }
 
 bool Output::writeAll(const unsigned char *p, std::size_t left) {
+    m_endsInHole = false;
     while (left > 0) {
         const ssize_t n = ::write(m_fd, p, left);
         if (n < 0 && errno == EINTR)

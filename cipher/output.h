@@ -22,7 +22,7 @@ public:
     Output &operator=(const Output &) = delete;
 
     bool write(const unsigned char *data, std::size_t size);
-    // Writes everything still pending; false when anything could not be written.
+    // Writes everything still pending, once; false when anything could not be written.
     bool finish();
     // Why the first write that failed failed (an errno value), on whichever thread it ran.
     int error();
@@ -49,6 +49,9 @@ private:
     int m_fd;
     Block m_block;
     bool m_direct = false;
+    // Set by the thread that writes the blocks; read once it has finished.
+    bool m_endsInHole = false;
+    bool m_finished = false;
 
     std::thread m_writer;
     std::mutex m_mutex;
