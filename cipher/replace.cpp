@@ -22,27 +22,14 @@ std::string systemError(const char *what) {
     return std::string(what) + ": " + std::strerror(errno);
 }
 
-// A file descriptor that closes itself.
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 std::string randomSuffix() {
     static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    // One call for all six characters: each call is a system call, once per file adds up.
+    unsigned char bytes[kSuffixSize];
+    randombytes_buf(bytes, sizeof bytes);
     std::string suffix(kSuffixSize, 'x');
-    for (char &c : suffix)
-        c = alphabet[randombytes_uniform(sizeof alphabet - 1)];
+    for (std::size_t i = 0; i < kSuffixSize; ++i)
+        suffix[i] = alphabet[bytes[i] % (sizeof alphabet - 1)];
     return suffix;
 }
 
@@ -52,8 +39,32 @@ bool isTemporaryName(const std::string &name) {
            name.compare(0, prefixSize, kTemporaryPrefix) == 0;
 }
 
+// Gives an unnamed file in the folder a temporary name, marked first so that the name never
+// shows without its mark; returns false when the file system cannot.
+bool nameUnnamed(int dirFd, int fd, std::string &name) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = kTemporaryPrefix + randomSuffix();
+        if (::fsetxattr(fd, kTemporaryMark, name.data(), name.size(), 0) != 0)
+            return false;
+        if (::linkat(AT_FDCWD, self.c_str(), dirFd, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return true;
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
 // Creates a new temporary file in the folder, marked as ours; returns its descriptor and name.
+// The file is made without a name and marked before it gets one, so that a crash never leaves a
+// temporary without its mark, which no later run could tell from a file of the user's. Where the
+// file system has no unnamed files, it is made under its name and marked at once.
 int createTemporary(int dirFd, std::string &name) {
+    const int unnamed = ::openat(dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (unnamed >= 0 && nameUnnamed(dirFd, unnamed, name))
+        return unnamed;
+    if (unnamed >= 0)
+        ::close(unnamed);
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = kTemporaryPrefix + randomSuffix();
         const int fd = ::openat(dirFd, name.c_str(),
@@ -91,8 +102,7 @@ std::string copyAttributes(int in, int out) {
 }
 
 // Gives the written file the old one's owner (where this process may), mode, extended
-// attributes and times, and puts it on disk. The owner comes first: a change of owner clears
-// the set-user-id bit.
+// attributes and times. The owner comes first: a change of owner clears the set-user-id bit.
 std::string finish(int in, int out, const struct stat &original) {
     const struct timespec times[2] = {original.st_atim, original.st_mtim};
     if (::fchown(out, original.st_uid, original.st_gid) != 0 && errno != EPERM)
@@ -103,8 +113,6 @@ std::string finish(int in, int out, const struct stat &original) {
         return error;
     if (::futimens(out, times) != 0)
         return systemError("cannot set the time");
-    if (::fsync(out) != 0)
-        return systemError("cannot flush");
     return {};
 }
 
@@ -128,44 +136,76 @@ bool isOurTemporary(int dirFd, const std::string &name) {
            name.compare(0, std::string::npos, mark, static_cast<std::size_t>(size)) == 0;
 }
 
-Replacement replaceInPlace(int dirFd, const std::string &name, const Transform &transform,
-                           const std::function<bool(int in)> &wanted) {
+StagedReplacement::StagedReplacement(int dirFd, const std::string &name, const Transform &transform,
+                                     const std::function<bool(int in)> &wanted)
+    : m_dir(dirFd), m_name(name) {
+    stage(transform, wanted);
+    if (!m_error.empty())
+        discard();
+}
+
+StagedReplacement::~StagedReplacement() {
+    discard();
+}
+
+void StagedReplacement::discard() {
+    if (m_out.get() >= 0)
+        ::unlinkat(m_dir.get(), m_temporary.c_str(), 0);
+    m_out.reset();
+}
+
+void StagedReplacement::stage(const Transform &transform,
+                              const std::function<bool(int in)> &wanted) {
     // The name may have been given to a FIFO or a device since the listing: opening without
     // blocking keeps zentil from waiting forever for a writer, and the type is read from what
     // was opened.
-    const Fd in(::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat original;
-    if (in.get() < 0 || ::fstat(in.get(), &original) != 0)
-        return {systemError("cannot open")};
-    if (!S_ISREG(original.st_mode))
-        return {};
-    if (original.st_nlink > 1)
-        return {"it has more than one name (hard links), which a replacement would split"};
+    m_in.reset(
+        ::openat(m_dir.get(), m_name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (m_in.get() < 0 || ::fstat(m_in.get(), &m_original) != 0) {
+        m_error = systemError("cannot open");
+        return;
+    }
+    if (!S_ISREG(m_original.st_mode))
+        return;
+    if (m_original.st_nlink > 1) {
+        m_error = "it has more than one name (hard links), which a replacement would split";
+        return;
+    }
     // Replacing a file that someone writes to would send their writes to the old file, lost.
-    const ReadLease lease(in.get(), original);
-    if (!lease.taken())
-        return {kInUse};
-    if (!wanted(in.get()))
-        return {};
+    m_lease.emplace(m_in.get(), m_original);
+    if (!m_lease->taken()) {
+        m_error = kInUse;
+        return;
+    }
+    if (!wanted(m_in.get()))
+        return;
+    m_out.reset(createTemporary(m_dir.get(), m_temporary));
+    if (m_out.get() < 0) {
+        m_error = systemError("cannot create a temporary file");
+        return;
+    }
+    m_error = transform(m_in.get(), m_out.get());
+    if (m_error.empty())
+        m_error = finish(m_in.get(), m_out.get(), m_original);
+}
 
-    std::string temporary;
-    const Fd out(createTemporary(dirFd, temporary));
-    if (out.get() < 0)
-        return {systemError("cannot create a temporary file")};
-    std::string error = transform(in.get(), out.get());
-    if (error.empty())
-        error = finish(in.get(), out.get(), original);
-    if (error.empty() && !(lease.unchanged() && sameName(dirFd, name, original)))
+Replacement StagedReplacement::commit(const std::string &flushError) {
+    if (m_out.get() < 0)
+        return {m_error};
+    std::string error = flushError;
+    if (error.empty() && !(m_lease->unchanged() && sameName(m_dir.get(), m_name, m_original)))
         error = kInUse;
-    if (error.empty() && ::renameat(dirFd, temporary.c_str(), dirFd, name.c_str()) != 0)
+    if (error.empty() &&
+        ::renameat(m_dir.get(), m_temporary.c_str(), m_dir.get(), m_name.c_str()) != 0)
         error = systemError("cannot replace");
     if (!error.empty()) {
-        ::unlinkat(dirFd, temporary.c_str(), 0);
+        discard();
         return {error};
     }
     // Under the file's own name the mark no longer matches, so that a crash from here on leaves
     // nothing that could pass for a temporary file; it only goes to keep the file clean.
-    ::fremovexattr(out.get(), kTemporaryMark);
+    ::fremovexattr(m_out.get(), kTemporaryMark);
+    m_out.reset();
     return {{}, true};
 }
 

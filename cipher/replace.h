@@ -1,7 +1,12 @@
 #pragma once
 
+#include "cipher/lease.h"
+
 #include <functional>
+#include <optional>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zentil {
 
@@ -12,6 +17,24 @@ namespace zentil {
 // never removed, only locked like a file of the user's.)
 inline constexpr char kTemporaryPrefix[] = ".~zentil-";
 bool isOurTemporary(int dirFd, const std::string &name);
+
+// A file descriptor that closes itself.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return m_fd; }
+    void reset(int fd = -1) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+
+private:
+    int m_fd;
+};
 
 // Why a file was left as it was when another program opened it for writing or changed it.
 inline constexpr char kInUse[] = "in use";
@@ -27,14 +50,42 @@ struct Replacement {
     bool replaced = false;
 };
 
-// Replaces the regular file name in the folder dirFd by what transform makes of it, when
-// wanted(in) says the file needs it, so that at every moment the name holds either the whole old
-// file or the whole new one: a temporary file beside it, flushed to disk, renamed over it. The
-// caller flushes the folder before it reports success: once for all the files that it replaces
-// there, so that a flush per file does not hold up the next. The new file keeps
-// the old one's mode and modification time. A file that is open for writing elsewhere, or
-// changes meanwhile, is left as it is (kInUse).
-Replacement replaceInPlace(int dirFd, const std::string &name, const Transform &transform,
-                           const std::function<bool(int in)> &wanted);
+// A file's replacement, in two steps, so that many files can share one flush: the new file is
+// written beside the original under a temporary name and given the original's owner, mode,
+// extended attributes and times; once the caller has put it on the disk (syncfs), commit()
+// renames it over the original, so that at every moment the name holds either the whole old file
+// or the whole new one. The caller then flushes the folder before it reports success, once for
+// all the files that it replaced there. Only a regular file that wanted(in) says needs it is
+// replaced. A file that is open for writing elsewhere, or changes meanwhile, is left as it is
+// (kInUse).
+class StagedReplacement {
+public:
+    // Takes dirFd, an open folder, and closes it when done.
+    StagedReplacement(int dirFd, const std::string &name, const Transform &transform,
+                      const std::function<bool(int in)> &wanted);
+    // Removes a temporary that never took the original's name.
+    ~StagedReplacement();
+    StagedReplacement(const StagedReplacement &) = delete;
+    StagedReplacement &operator=(const StagedReplacement &) = delete;
+
+    // Why the file cannot be replaced, "" while it can be or needs nothing.
+    const std::string &error() const { return m_error; }
+    // Renames the temporary over the original. flushError is why the temporary may not be on the
+    // disk yet ("" when it is): then the original stays.
+    Replacement commit(const std::string &flushError);
+
+private:
+    void stage(const Transform &transform, const std::function<bool(int in)> &wanted);
+    void discard();
+
+    Fd m_dir;
+    std::string m_name;
+    Fd m_in;
+    struct stat m_original {};
+    std::optional<ReadLease> m_lease;
+    Fd m_out;
+    std::string m_temporary;
+    std::string m_error;
+};
 
 } // namespace zentil

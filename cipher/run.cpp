@@ -13,9 +13,12 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <future>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -24,9 +27,28 @@ namespace zentil {
 
 namespace {
 
-// Files wait on their flushes: many more of them at work than there are cores keep the disk
-// busy, and their flushes go to it together.
-constexpr std::size_t kThreads = 16;
+// The files are worked on in batches that share one flush of the file system between writing
+// their new files and renaming them: a flush of its own for every file would cost the disk a
+// commit per file. While one batch is flushed and renamed, the next is written. A batch is
+// bounded so that its temporary files take little room on the disk, and so that two batches'
+// descriptors (three a file) stay within what the process may open.
+constexpr std::size_t kBatchFiles = 1024;
+constexpr std::uint64_t kBatchBytes = 256 << 20;
+// A few more threads than cores, so that one waiting for the disk leaves the cores busy.
+const std::size_t kThreads = std::thread::hardware_concurrency() + 2;
+
+// The most files a batch may hold: raises the limit on open descriptors as far as allowed.
+std::size_t batchFilesAllowed() {
+    struct rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return 64;
+    limit.rlim_cur = std::max(limit.rlim_cur, std::min<rlim_t>(limit.rlim_max, 8 * kBatchFiles));
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+    ::getrlimit(RLIMIT_NOFILE, &limit);
+    // Room for the descriptors that are not the files': the folders, the output, the threads.
+    const rlim_t perBatch = limit.rlim_cur > 128 ? (limit.rlim_cur - 64) / 6 : 10;
+    return static_cast<std::size_t>(std::min<rlim_t>(kBatchFiles, perBatch));
+}
 
 // Calls work(i) for every i below count, on up to kThreads threads.
 void inParallel(std::size_t count, const std::function<void(std::size_t)> &work) {
@@ -53,7 +75,19 @@ public:
           m_progress(progress) {}
 
     std::vector<Failure> process(const std::vector<LockerFile> &files) {
-        inParallel(files.size(), [&](std::size_t i) { processOne(files[i]); });
+        const std::size_t batchFiles = batchFilesAllowed();
+        std::future<void> committing;
+        for (std::size_t first = 0; first < files.size();) {
+            const std::size_t end = batchEnd(files, first, batchFiles);
+            Batch batch = stageBatch(files, first, end);
+            if (committing.valid())
+                committing.get();
+            committing = std::async(std::launch::async,
+                                    [this, batch = std::move(batch)] { flushAndCommit(batch); });
+            first = end;
+        }
+        if (committing.valid())
+            committing.get();
         const std::vector<std::pair<std::string, std::vector<std::string>>> folders(
             m_replaced.begin(), m_replaced.end());
         inParallel(folders.size(),
@@ -62,24 +96,68 @@ public:
     }
 
 private:
-    void processOne(const LockerFile &file) {
-        const Replacement result = replaceIn(file);
-        m_progress.fileDone(file.size, !result.error.empty());
+    // The files of a batch, each with its staged replacement, or none where even that failed.
+    using Batch = std::vector<std::pair<const LockerFile *, std::unique_ptr<StagedReplacement>>>;
+
+    static std::size_t batchEnd(const std::vector<LockerFile> &files, std::size_t first,
+                                std::size_t batchFiles) {
+        std::size_t end = first + 1;
+        for (std::uint64_t bytes = files[first].size;
+             end < files.size() && end - first < batchFiles &&
+             bytes + files[end].size <= kBatchBytes;
+             ++end)
+            bytes += files[end].size;
+        return end;
+    }
+
+    Batch stageBatch(const std::vector<LockerFile> &files, std::size_t first, std::size_t end) {
+        Batch batch(end - first);
+        inParallel(batch.size(), [&](std::size_t i) {
+            batch[i] = {&files[first + i], stage(files[first + i])};
+        });
+        return batch;
+    }
+
+    // Puts the batch's new files on the disk, then gives them their names.
+    void flushAndCommit(const Batch &batch) {
+        const std::string flushError = ::syncfs(m_lockerFd) == 0
+                                           ? std::string()
+                                           : std::string("cannot flush: ") + std::strerror(errno);
+        for (const auto &[file, staged] : batch) {
+            if (staged)
+                commit(*file, *staged, flushError);
+        }
+    }
+
+    std::unique_ptr<StagedReplacement> stage(const LockerFile &file) {
+        const int dirFd = openLockerFolder(m_lockerFd, file.folder);
+        if (dirFd < 0) {
+            m_progress.fileDone(file.size, true);
+            record(file, {std::string("cannot open its folder: ") + std::strerror(errno)});
+            return nullptr;
+        }
+        const bool encrypting = m_mode == Mode::Encrypt;
+        auto staged = std::make_unique<StagedReplacement>(
+            dirFd, file.name, encrypting ? encryptor() : decryptor(),
+            [encrypting](int in) { return isEncrypted(in) != encrypting; });
+        m_progress.fileDone(file.size, !staged->error().empty());
+        return staged;
+    }
+
+    void commit(const LockerFile &file, StagedReplacement &staged, const std::string &flushError) {
+        const bool failedBefore = !staged.error().empty();
+        const Replacement result = staged.commit(flushError);
+        if (!failedBefore && !result.error.empty())
+            m_progress.failedAfterwards(1);
+        record(file, result);
+    }
+
+    void record(const LockerFile &file, const Replacement &result) {
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (!result.error.empty())
             m_failures.push_back({file.path(), result.error});
         else if (result.replaced)
             m_replaced[file.folder].push_back(file.path());
-    }
-
-    Replacement replaceIn(const LockerFile &file) {
-        const int dirFd = openLockerFolder(m_lockerFd, file.folder);
-        if (dirFd < 0)
-            return {std::string("cannot open its folder: ") + std::strerror(errno)};
-        Replacement result =
-            m_mode == Mode::Encrypt ? encrypt(dirFd, file.name) : decrypt(dirFd, file.name);
-        ::close(dirFd);
-        return result;
     }
 
     // Puts the renames of the files replaced in the folder on the disk.
@@ -99,27 +177,21 @@ private:
     }
 
     // One key for every file this run encrypts.
-    Replacement encrypt(int dirFd, const std::string &name) {
-        return replaceInPlace(
-            dirFd, name,
-            [this](int in, int out) -> std::string {
-                const Progress::Reading reading(m_progress, in);
-                const Key *key = m_keys.keyFor(m_parameters);
-                if (!key)
-                    return "cannot derive the key";
-                return encryptStream(in, out, *key, m_parameters);
-            },
-            [](int in) { return !isEncrypted(in); });
+    Transform encryptor() {
+        return [this](int in, int out) -> std::string {
+            const Progress::Reading reading(m_progress, in);
+            const Key *key = m_keys.keyFor(m_parameters);
+            if (!key)
+                return "cannot derive the key";
+            return encryptStream(in, out, *key, m_parameters);
+        };
     }
 
-    Replacement decrypt(int dirFd, const std::string &name) {
-        return replaceInPlace(
-            dirFd, name,
-            [this](int in, int out) {
-                const Progress::Reading reading(m_progress, in);
-                return decryptStream(in, out, m_keys);
-            },
-            [](int in) { return isEncrypted(in); });
+    Transform decryptor() {
+        return [this](int in, int out) {
+            const Progress::Reading reading(m_progress, in);
+            return decryptStream(in, out, m_keys);
+        };
     }
 
     Mode m_mode;

@@ -1,8 +1,11 @@
 // Preloaded into zentil to make one call of the disk fail, as a failing or full disk would:
-// FAULT_CALL names the call (write, fsync, rename or read), FAULT_AT which one, counted from 1
-// across the process among the calls on the locker and what lies in it, and FAULT_ERRNO the
-// error (EIO unless given). With FAULT_LOG, every flush and rename on the locker is also written
-// to that file, one line each: "fsync <path>" or "rename <from> <to>".
+// FAULT_CALL names the call (write, fsync, rename or read; fsync stands for syncfs too),
+// FAULT_AT which one, counted from 1 across the process among the calls on the locker and what
+// lies in it, and FAULT_ERRNO the error (EIO unless given). With FAULT_LOG, every write, flush
+// and rename on the locker is also written to that file, one line each: "write <file>",
+// "fsync <file or folder>", "syncfs <path>" or "rename <from> <to> <file>", where a file is
+// named by its inode ("ino:123"), which it keeps from before it has a name, and a folder by its
+// path.
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -11,6 +14,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -33,6 +37,16 @@ bool inLocker(int fd) {
     return inLocker(pathOf(fd).c_str());
 }
 
+std::string fileOf(const struct stat &info) {
+    return "ino:" + std::to_string(info.st_ino);
+}
+
+// A regular file by its inode, anything else by its path.
+std::string nameOf(int fd) {
+    struct stat info;
+    return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? fileOf(info) : pathOf(fd);
+}
+
 template <typename Where> bool failNow(const char *call, Where where) {
     const char *wanted = std::getenv("FAULT_CALL");
     if (!wanted || std::strcmp(wanted, call) != 0 || !inLocker(where))
@@ -48,9 +62,10 @@ template <typename Function> Function real(const char *name) {
     return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
 }
 
-void log(const std::string &line) {
+// Logs the line when it concerns the locker: the call was made on where.
+template <typename Where> void log(const std::string &line, Where where) {
     const char *file = std::getenv("FAULT_LOG");
-    if (!file || !inLocker(line.c_str()))
+    if (!file || !inLocker(where))
         return;
     const int fd = ::open(file, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     real<ssize_t (*)(int, const void *, size_t)>("write")(fd, (line + '\n').data(),
@@ -65,14 +80,22 @@ extern "C" {
 ssize_t write(int fd, const void *data, size_t size) {
     if (failNow("write", fd))
         return -1;
+    log("write " + nameOf(fd), fd);
     return real<ssize_t (*)(int, const void *, size_t)>("write")(fd, data, size);
 }
 
 int fsync(int fd) {
     if (failNow("fsync", fd))
         return -1;
-    log("fsync " + pathOf(fd));
+    log("fsync " + nameOf(fd), fd);
     return real<int (*)(int)>("fsync")(fd);
+}
+
+int syncfs(int fd) {
+    if (failNow("fsync", fd))
+        return -1;
+    log("syncfs " + pathOf(fd), fd);
+    return real<int (*)(int)>("syncfs")(fd);
 }
 
 int rename(const char *from, const char *to) {
@@ -84,7 +107,11 @@ int rename(const char *from, const char *to) {
 int renameat(int fromDir, const char *from, int toDir, const char *to) {
     if (failNow("rename", fromDir))
         return -1;
-    log("rename " + pathOf(fromDir) + '/' + from + ' ' + pathOf(toDir) + '/' + to);
+    struct stat info {};
+    ::fstatat(fromDir, from, &info, AT_SYMLINK_NOFOLLOW);
+    log("rename " + pathOf(fromDir) + '/' + from + ' ' + pathOf(toDir) + '/' + to + ' ' +
+            fileOf(info),
+        fromDir);
     return real<int (*)(int, const char *, int, const char *)>("renameat")(fromDir, from, toDir,
                                                                            to);
 }
