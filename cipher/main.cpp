@@ -11,7 +11,6 @@
 
 #include <csignal>
 #include <fcntl.h>
-#include <malloc.h>
 #include <sodium.h>
 #include <sys/prctl.h>
 
@@ -32,21 +31,12 @@ void guardStandardStreams() {
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-// Every file takes and gives back the same few buffers of up to a megabyte. Left to its own
-// rules, the allocator hands such buffers back to the system each time, and mapping them anew
-// for every file costs more than the cipher on a locker of small files.
-void keepBuffers() {
-    ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
     // No core dump and no other process of the user may show the password held in memory.
     ::prctl(PR_SET_DUMPABLE, 0);
     guardStandardStreams();
-    keepBuffers();
     if (const auto exitCode = answerCommandLine(
             argc, argv, "zentil",
             "encrypt | decrypt | --help | --version\nEncrypts or decrypts the files of the Locker "

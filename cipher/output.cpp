@@ -23,7 +23,47 @@ bool isHole(const unsigned char *data, std::size_t left) {
     return left >= kHoleSize && data[0] == 0 && std::memcmp(data, data + 1, kHoleSize - 1) == 0;
 }
 
+// Blocks that writers gave back, for the next ones to take: mapping and unmapping a block of its
+// own for every file costs more than the cipher on a locker of small files. The run keeps no
+// more of them than its threads use at once.
+constexpr std::size_t kKeptBlocks = 32;
+
+struct KeptBlocks {
+    std::mutex mutex;
+    std::vector<unsigned char *> blocks;
+};
+
+KeptBlocks &keptBlocks() {
+    static KeptBlocks kept;
+    return kept;
+}
+
+unsigned char *newBlock() {
+    KeptBlocks &kept = keptBlocks();
+    {
+        const std::lock_guard<std::mutex> lock(kept.mutex);
+        if (!kept.blocks.empty()) {
+            unsigned char *block = kept.blocks.back();
+            kept.blocks.pop_back();
+            return block;
+        }
+    }
+    auto *block = static_cast<unsigned char *>(std::aligned_alloc(kAlignment, kBlockSize));
+    if (!block)
+        throw std::bad_alloc();
+    return block;
+}
+
 } // namespace
+
+void Output::FreeBuffer::operator()(unsigned char *buffer) const {
+    KeptBlocks &kept = keptBlocks();
+    const std::lock_guard<std::mutex> lock(kept.mutex);
+    if (kept.blocks.size() < kKeptBlocks)
+        kept.blocks.push_back(buffer);
+    else
+        std::free(buffer);
+}
 
 Output::Output(int fd) : m_fd(fd) {
     m_block = takeBlock();
@@ -44,9 +84,7 @@ Output::Block Output::takeBlock() {
         }
     }
     Block block;
-    block.bytes.reset(static_cast<unsigned char *>(std::aligned_alloc(kAlignment, kBlockSize)));
-    if (!block.bytes)
-        throw std::bad_alloc();
+    block.bytes.reset(newBlock());
     return block;
 }
 

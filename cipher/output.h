@@ -28,8 +28,9 @@ public:
     int error();
 
 private:
+    // Gives a block back to the blocks that the next files take.
     struct FreeBuffer {
-        void operator()(unsigned char *buffer) const { std::free(buffer); }
+        void operator()(unsigned char *buffer) const;
     };
     // A block-aligned buffer of one block, and how much of it is filled.
     struct Block {

@@ -36,6 +36,8 @@ constexpr std::size_t kBatchFiles = 1024;
 constexpr std::uint64_t kBatchBytes = 256 << 20;
 // A few more threads than cores, so that one waiting for the disk leaves the cores busy.
 const std::size_t kThreads = std::thread::hardware_concurrency() + 2;
+// Renames and releases mostly wait for the disk: many at once keep it busy.
+constexpr std::size_t kReleaseThreads = 16;
 
 // The most files a batch may hold: raises the limit on open descriptors as far as allowed.
 std::size_t batchFilesAllowed() {
@@ -50,15 +52,16 @@ std::size_t batchFilesAllowed() {
     return static_cast<std::size_t>(std::min<rlim_t>(kBatchFiles, perBatch));
 }
 
-// Calls work(i) for every i below count, on up to kThreads threads.
-void inParallel(std::size_t count, const std::function<void(std::size_t)> &work) {
+// Calls work(i) for every i below count, on up to threads threads.
+void inParallel(std::size_t count, const std::function<void(std::size_t)> &work,
+                std::size_t threads = kThreads) {
     std::atomic<std::size_t> next{0};
     const auto drain = [&] {
         for (std::size_t i = next++; i < count; i = next++)
             work(i);
     };
     std::vector<std::thread> pool;
-    for (std::size_t i = 1; i < std::min(kThreads, count); ++i)
+    for (std::size_t i = 1; i < std::min(threads, count); ++i)
         pool.emplace_back(drain);
     drain();
     for (std::thread &thread : pool)
@@ -82,8 +85,9 @@ public:
             Batch batch = stageBatch(files, first, end);
             if (committing.valid())
                 committing.get();
-            committing = std::async(std::launch::async,
-                                    [this, batch = std::move(batch)] { flushAndCommit(batch); });
+            committing = std::async(std::launch::async, [this, batch = std::move(batch)]() mutable {
+                flushAndCommit(batch);
+            });
             first = end;
         }
         if (committing.valid())
@@ -118,15 +122,22 @@ private:
         return batch;
     }
 
-    // Puts the batch's new files on the disk, then gives them their names.
-    void flushAndCommit(const Batch &batch) {
+    // Puts the batch's new files on the disk, then gives them their names. The originals are let
+    // go on many threads: where the file system discards the blocks of a file as it is freed,
+    // each release waits for the disk.
+    void flushAndCommit(Batch &batch) {
         const std::string flushError = ::syncfs(m_lockerFd) == 0
                                            ? std::string()
                                            : std::string("cannot flush: ") + std::strerror(errno);
-        for (const auto &[file, staged] : batch) {
-            if (staged)
-                commit(*file, *staged, flushError);
-        }
+        inParallel(
+            batch.size(),
+            [&](std::size_t i) {
+                auto &[file, staged] = batch[i];
+                if (staged)
+                    commit(*file, *staged, flushError);
+                staged.reset();
+            },
+            kReleaseThreads);
     }
 
     std::unique_ptr<StagedReplacement> stage(const LockerFile &file) {
