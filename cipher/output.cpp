@@ -16,7 +16,7 @@ constexpr std::size_t kBlockSize = 1 << 20;
 constexpr std::size_t kAlignment = 4096;
 constexpr std::size_t kBlocksInFlight = 4;
 // Zeros written as a hole come in aligned stretches of this size.
-constexpr std::size_t kHoleSize = 64 * 1024;
+constexpr std::size_t kHoleSize = std::size_t{64} * 1024;
 
 // True when the stretch that starts here is a whole one of zeros.
 bool isHole(const unsigned char *data, std::size_t left) {

@@ -85,7 +85,7 @@ bool privileged(const std::string &name) {
 
 // Copies the extended attributes, access lists included, from one file to the other.
 std::string copyAttributes(int in, int out) {
-    std::vector<char> names(64 * 1024), value(64 * 1024);
+    std::vector<char> names(std::size_t{64} * 1024), value(std::size_t{64} * 1024);
     const ssize_t size = ::flistxattr(in, names.data(), names.size());
     if (size < 0)
         return errno == ENOTSUP ? std::string() : systemError("cannot read its attributes");

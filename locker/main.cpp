@@ -6,11 +6,11 @@
 #include "locker/window/commands.h"
 #include "locker/window/fonts.h"
 #include "locker/window/lockerwindow.h"
-#include "platform/dialogs.h"
-#include "platform/files.h"
-#include "platform/programfolder.h"
-#include "platform/shell.h"
-#include "platform/singleinstance.h"
+#include "platform/core/files.h"
+#include "platform/core/programfolder.h"
+#include "platform/gui/dialogs.h"
+#include "platform/gui/shell.h"
+#include "platform/gui/singleinstance.h"
 
 #include <QApplication>
 

@@ -1,8 +1,8 @@
 #include "uninstall/removal.h"
 
 #include "common/settings.h"
-#include "platform/files.h"
-#include "platform/programfolder.h"
+#include "platform/core/files.h"
+#include "platform/core/programfolder.h"
 
 #include <QStringList>
 

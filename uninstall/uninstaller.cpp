@@ -2,7 +2,7 @@
 
 #include "common/settings.h"
 #include "common/temporaryfolder.h"
-#include "platform/dialogs.h"
+#include "platform/gui/dialogs.h"
 #include "uninstall/removal.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include "locker/engine/unlock.h"
 #include "locker/window/captions.h"
 #include "locker/window/lockerwindow.h"
-#include "platform/dialogs.h"
+#include "platform/gui/dialogs.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -3,7 +3,7 @@
 #include "common/settings.h"
 #include "common/temporaryfolder.h"
 #include "locker/window/lockerwindow.h"
-#include "platform/dialogs.h"
+#include "platform/gui/dialogs.h"
 
 #include <QCheckBox>
 #include <QLabel>

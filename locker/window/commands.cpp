@@ -4,8 +4,8 @@
 #include "locker/window/about.h"
 #include "locker/window/captions.h"
 #include "locker/window/lockerwindow.h"
-#include "platform/dialogs.h"
-#include "platform/shell.h"
+#include "platform/gui/dialogs.h"
+#include "platform/gui/shell.h"
 
 #include <QCheckBox>
 #include <QPushButton>

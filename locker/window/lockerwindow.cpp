@@ -8,7 +8,7 @@
 #include "locker/window/keyboardbutton.h"
 #include "locker/window/passwordvalidator.h"
 #include "locker/window/progress.h"
-#include "platform/script.h"
+#include "platform/core/script.h"
 
 #include <QAction>
 #include <QCheckBox>

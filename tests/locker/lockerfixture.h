@@ -8,7 +8,7 @@
 #include "locker/window/changelabel.h"
 #include "locker/window/commands.h"
 #include "locker/window/lockerwindow.h"
-#include "platform/script.h"
+#include "platform/core/script.h"
 #include "tests/support/fakedialogs.h"
 #include "tests/support/fakeshell.h"
 #include "tests/support/testfolder.h"
