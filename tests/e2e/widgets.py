@@ -74,10 +74,10 @@ def all_visible_widgets():
             yield from visible_widgets(app)
 
 
-def shown():
+def texts_of(widgets):
     """The shown texts, each mapped to whether it is some widget's accessible name."""
     found = {}
-    for text, is_name, _ in all_visible_widgets():
+    for text, is_name, _ in widgets:
         found[text] = found.get(text, False) or is_name
     return found
 
@@ -85,17 +85,17 @@ def shown():
 def centre(args):
     (name,) = args.texts
 
-    def ready(_):
-        controls = [
-            acc
-            for text, is_name, acc in all_visible_widgets()
-            if is_name and text == name and acc.getRole() in CONTROL_ROLES
-        ]
-        if len(controls) != 1:
-            return None
+    def ready(widgets):
         try:
+            controls = [
+                acc
+                for text, is_name, acc in widgets
+                if is_name and text == name and acc.getRole() in CONTROL_ROLES
+            ]
+            if len(controls) != 1:
+                return None
             box = controls[0].queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-        except Exception:  # gone while we looked
+        except Exception:  # a widget that went away while we looked
             return None
         return box.x + box.width // 2, box.y + box.height // 2
 
@@ -103,24 +103,25 @@ def centre(args):
 
 
 def poll(timeout, ready):
-    """Calls ready(shown texts) until it gives something other than None, or fails.
+    """Calls ready(shown widgets) until it gives something other than None, or fails.
     Right after the accessibility bus starts, the desktop may list no program yet."""
     deadline = time.monotonic() + timeout
     while True:
-        texts = shown()
-        result = ready(texts)
+        widgets = list(all_visible_widgets())
+        result = ready(widgets)
         if result is not None:
             return result
         if time.monotonic() > deadline:
             print("Shown instead:", file=sys.stderr)
-            for text, is_name in texts.items():
+            for text, is_name in texts_of(widgets).items():
                 print("  " + repr(text) + (" (a name)" if is_name else ""), file=sys.stderr)
             sys.exit(1)
         time.sleep(0.1)
 
 
 def wait(args):
-    def ready(texts):
+    def ready(widgets):
+        texts = texts_of(widgets)
         missing = [t for t in args.texts if t not in texts]
         missing += [n for n in args.named if not texts.get(n)]
         present = [t for t in args.absent if t in texts]
@@ -140,7 +141,7 @@ def main():
     args.texts = [normal(t) for t in args.texts]
     args.named = [normal(t) for t in args.named]
     if args.command == "shown":
-        for text in shown():
+        for text in texts_of(all_visible_widgets()):
             print(repr(text))
     elif args.command == "centre":
         centre(args)
