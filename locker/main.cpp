@@ -1,9 +1,7 @@
 // Tarvolen: the main program. Wiring only.
 #include "common/commandline.h"
-#include "locker/engine/wiring.h"
 #include "locker/entry/startup.h"
 #include "locker/entry/wiring.h"
-#include "locker/window/commands.h"
 #include "locker/window/fonts.h"
 #include "locker/window/lockerwindow.h"
 #include "platform/core/files.h"
@@ -40,9 +38,7 @@ int main(int argc, char **argv) {
     loadBundledFonts(programFolder);
     DesktopShell shell;
     LockerWindow window(programFolder, dialogs, shell);
-    connectCommands(window);
-    connectEntry(window);
-    connectEngine(window);
+    connectHandlers(window);
     QObject::connect(&instance, &SingleInstance::frontRequested, &window, [&window] {
         window.showNormal();
         window.raise();

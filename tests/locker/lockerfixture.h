@@ -2,7 +2,6 @@
 
 #include "common/settings.h"
 #include "locker/engine/unlock.h"
-#include "locker/engine/wiring.h"
 #include "locker/entry/startup.h"
 #include "locker/entry/wiring.h"
 #include "locker/window/changelabel.h"
@@ -26,9 +25,7 @@
 struct LockerFixture {
     explicit LockerFixture(const QString &folderName = QStringLiteral("Tarvolen"))
         : folder(folderName), window(folder.programFolder(), dialogs, shell) {
-        connectCommands(window);
-        connectEntry(window);
-        connectEngine(window);
+        connectHandlers(window);
     }
 
     // Starts the program: the load event, then the window shows unless it was closed.
