@@ -35,8 +35,10 @@ struct KeptBlocks {
     std::vector<unsigned char *> blocks;
 };
 
+// Never destroyed: a block given back while the process exits still finds it, and the blocks
+// stay reachable to the end rather than look leaked.
 KeptBlocks &keptBlocks() {
-    static KeptBlocks kept;
+    static KeptBlocks &kept = *new KeptBlocks;
     return kept;
 }
 
