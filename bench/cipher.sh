@@ -9,7 +9,8 @@ cd "$(dirname "$0")/.."
 
 cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DTARVOLEN_TESTS=OFF >/dev/null
 cmake --build build/bench -j "$(nproc)" --target zentil >/dev/null
-g++ -O2 -std=c++20 -pthread -I. bench/inplace.cpp cipher/output.cpp -o build/bench/inplace
+g++ -O2 -std=c++20 -pthread -I. bench/inplace.cpp cipher/output.cpp common/fd.cpp \
+    common/filereplacement.cpp -o build/bench/inplace
 
 keys=$(mktemp -d)
 trap 'rm -rf "$keys"' EXIT

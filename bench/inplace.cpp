@@ -1,9 +1,10 @@
 // A baseline for zentil: replaces every file in place as simply as it can be done safely, without
 // the cipher: read it, write a temporary file beside it through zentil's own Output (large files
-// straight to the disk), flush that, rename it over the original and flush the folder, on one
-// thread per core.
+// straight to the disk), flush that, rename it over the original and flush the folder, as the
+// shared FileReplacement does, on one thread per core.
 // Usage: inplace <folder>
 #include "cipher/output.h"
+#include "common/filereplacement.h"
 
 #include <atomic>
 #include <cstdio>
@@ -30,18 +31,14 @@ static void copy(int in, int out) {
 }
 
 static void replace(const fs::path &file) {
-    const int in = open(file.c_str(), O_RDONLY);
-    const std::string temporary =
-        (file.parent_path() / ".~inplace-tmp").string() + std::to_string(gettid());
-    const int out = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    copy(in, out);
-    fsync(out);
-    close(out);
-    close(in);
-    rename(temporary.c_str(), file.c_str());
-    const int dir = open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY);
-    fsync(dir);
-    close(dir);
+    const Fd folder(open(file.parent_path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    const Fd in(open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    FileReplacement out(folder.get(), file.filename(), [n = 0]() mutable {
+        return ".~inplace-" + std::to_string(gettid()) + "-" + std::to_string(n++);
+    });
+    copy(in.get(), out.fd());
+    if (!out.commitDurably())
+        std::perror("replace");
 }
 
 int main(int argc, char **argv) {

@@ -17,7 +17,7 @@
 // written with them must always open.
 namespace zentil {
 
-inline constexpr std::size_t kChunkSize = 64 * 1024;
+inline constexpr std::size_t kChunkSize = std::size_t{64} * 1024;
 inline constexpr std::size_t kChunkOverhead = crypto_secretstream_xchacha20poly1305_ABYTES;
 inline constexpr std::size_t kSaltSize = crypto_pwhash_SALTBYTES;
 // The key limits that zentil writes, and the only ones it accepts: any other limits come from a

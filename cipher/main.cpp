@@ -4,7 +4,7 @@
 // --version print its usage and version.
 #include "cipher/run.h"
 #include "common/commandline.h"
-#include "common/settings.h"
+#include "common/foldersettings.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -48,7 +48,7 @@ int main(int argc, char **argv) {
     if (sodium_init() < 0)
         return 2;
     const QString folder = QCoreApplication::applicationDirPath();
-    QString stored = GetSetting(kSettingsApp, SettingsSection(folder), QStringLiteral("Psetting"));
+    QString stored = FolderSettings(folder).password();
     QByteArray utf8 = stored.toUtf8();
     std::string password(utf8.constData(), static_cast<std::size_t>(utf8.size()));
     wipe(stored);

@@ -1,6 +1,7 @@
 #include "cipher/note.h"
 
 #include "common/atomicfile.h"
+#include "common/fd.h"
 
 #include <QFile>
 
@@ -32,17 +33,13 @@ std::string checkLine(const std::string &text) {
 
 // The file's contents when it is a small regular file, else nothing.
 bool readSmallFile(int dirFd, const std::string &name, std::string &contents) {
-    const int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+    const Fd fd(::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat info;
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kLargestNote;
-    if (ok) {
-        contents.resize(static_cast<std::size_t>(info.st_size));
-        ok = ::pread(fd, contents.data(), contents.size(), 0) == info.st_size;
-    }
-    ::close(fd);
-    return ok;
+    if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_size > kLargestNote)
+        return false;
+    contents.resize(static_cast<std::size_t>(info.st_size));
+    return ::pread(fd.get(), contents.data(), contents.size(), 0) == info.st_size;
 }
 
 bool exists(int dirFd, const std::string &name) {

@@ -1,5 +1,7 @@
 #include "cipher/output.h"
 
+#include "common/fd.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -16,7 +18,7 @@ constexpr std::size_t kBlockSize = 1 << 20;
 constexpr std::size_t kAlignment = 4096;
 constexpr std::size_t kBlocksInFlight = 4;
 // Zeros written as a hole come in aligned stretches of this size.
-constexpr std::size_t kHoleSize = 64 * 1024;
+constexpr std::size_t kHoleSize = std::size_t{64} * 1024;
 
 // True when the stretch that starts here is a whole one of zeros.
 bool isHole(const unsigned char *data, std::size_t left) {
@@ -33,8 +35,10 @@ struct KeptBlocks {
     std::vector<unsigned char *> blocks;
 };
 
+// Never destroyed: a block given back while the process exits still finds it, and the blocks
+// stay reachable to the end rather than look leaked.
 KeptBlocks &keptBlocks() {
-    static KeptBlocks kept;
+    static KeptBlocks &kept = *new KeptBlocks;
     return kept;
 }
 
@@ -175,7 +179,7 @@ bool Output::writeBlock(const Block &block) {
         std::size_t end = at + std::min(kHoleSize, block.size - at);
         while (end < block.size && isHole(bytes + end, block.size - end) == hole)
             end += std::min(kHoleSize, block.size - end);
-        if (!(hole ? skip(end - at) : writeAll(bytes + at, end - at)))
+        if (!(hole ? skip(end - at) : writeData(bytes + at, end - at)))
             return false;
         at = end;
     }
@@ -196,25 +200,18 @@ void Output::fail(int error) {
         m_error = error;
 }
 
-bool Output::writeAll(const unsigned char *p, std::size_t left) {
+bool Output::writeData(const unsigned char *data, std::size_t size) {
     m_endsInHole = false;
-    while (left > 0) {
-        const ssize_t n = ::write(m_fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno == EINVAL && m_direct) { // the file system refuses direct writes
-            setDirect(false);
-            if (!m_direct)
-                continue;
-        }
-        if (n <= 0) {
-            fail(n < 0 ? errno : ENOSPC); // a write of nothing means a full disk
-            return false;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
+    const off_t start = m_direct ? ::lseek(m_fd, 0, SEEK_CUR) : -1;
+    if (writeAll(m_fd, data, size))
+        return true;
+    // A file system that refuses direct writes says so with EINVAL: the same bytes then go again,
+    // through the page cache.
+    if (errno == EINVAL && start >= 0 && (setDirect(false), !m_direct) &&
+        ::lseek(m_fd, start, SEEK_SET) == start && writeAll(m_fd, data, size))
+        return true;
+    fail(errno);
+    return false;
 }
 
 // Direct writes are only a way to go faster: where they cannot be had, the page cache serves.

@@ -42,7 +42,7 @@ private:
     void hand(Block block);
     void writeBlocks();
     bool writeBlock(const Block &block);
-    bool writeAll(const unsigned char *data, std::size_t size);
+    bool writeData(const unsigned char *data, std::size_t size);
     bool skip(std::size_t size);
     void fail(int error);
     void setDirect(bool direct);

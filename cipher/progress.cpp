@@ -1,6 +1,6 @@
 #include "cipher/progress.h"
 
-#include "common/atomicfile.h"
+#include "common/fd.h"
 
 #include <algorithm>
 #include <chrono>

@@ -39,42 +39,14 @@ bool isTemporaryName(const std::string &name) {
            name.compare(0, prefixSize, kTemporaryPrefix) == 0;
 }
 
-// Gives an unnamed file in the folder a temporary name, marked first so that the name never
-// shows without its mark; returns false when the file system cannot.
-bool nameUnnamed(int dirFd, int fd, std::string &name) {
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = kTemporaryPrefix + randomSuffix();
-        if (::fsetxattr(fd, kTemporaryMark, name.data(), name.size(), 0) != 0)
-            return false;
-        if (::linkat(AT_FDCWD, self.c_str(), dirFd, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
-            return true;
-        if (errno != EEXIST)
-            return false;
-    }
-    return false;
+std::string temporaryName() {
+    return kTemporaryPrefix + randomSuffix();
 }
 
-// Creates a new temporary file in the folder, marked as ours; returns its descriptor and name.
-// The file is made without a name and marked before it gets one, so that a crash never leaves a
-// temporary without its mark, which no later run could tell from a file of the user's. Where the
-// file system has no unnamed files, it is made under its name and marked at once.
-int createTemporary(int dirFd, std::string &name) {
-    const int unnamed = ::openat(dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-    if (unnamed >= 0 && nameUnnamed(dirFd, unnamed, name))
-        return unnamed;
-    if (unnamed >= 0)
-        ::close(unnamed);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = kTemporaryPrefix + randomSuffix();
-        const int fd = ::openat(dirFd, name.c_str(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0)
-            ::fsetxattr(fd, kTemporaryMark, name.data(), name.size(), 0);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
+// Marks a temporary file as ours, by its own name: a file of the user's never bears the mark that
+// matches its name, which no later run could tell from a temporary that a crash left behind.
+bool markAsOurs(int fd, const std::string &name) {
+    return ::fsetxattr(fd, kTemporaryMark, name.data(), name.size(), 0) == 0;
 }
 
 // Attributes that only the system or a privileged process may set; where they cannot be
@@ -85,7 +57,7 @@ bool privileged(const std::string &name) {
 
 // Copies the extended attributes, access lists included, from one file to the other.
 std::string copyAttributes(int in, int out) {
-    std::vector<char> names(64 * 1024), value(64 * 1024);
+    std::vector<char> names(std::size_t{64} * 1024), value(std::size_t{64} * 1024);
     const ssize_t size = ::flistxattr(in, names.data(), names.size());
     if (size < 0)
         return errno == ENOTSUP ? std::string() : systemError("cannot read its attributes");
@@ -141,17 +113,7 @@ StagedReplacement::StagedReplacement(int dirFd, const std::string &name, const T
     : m_dir(dirFd), m_name(name) {
     stage(transform, wanted);
     if (!m_error.empty())
-        discard();
-}
-
-StagedReplacement::~StagedReplacement() {
-    discard();
-}
-
-void StagedReplacement::discard() {
-    if (m_out.get() >= 0)
-        ::unlinkat(m_dir.get(), m_temporary.c_str(), 0);
-    m_out.reset();
+        m_out.reset();
 }
 
 void StagedReplacement::stage(const Transform &transform,
@@ -179,32 +141,31 @@ void StagedReplacement::stage(const Transform &transform,
     }
     if (!wanted(m_in.get()))
         return;
-    m_out.reset(createTemporary(m_dir.get(), m_temporary));
-    if (m_out.get() < 0) {
+    m_out.emplace(m_dir.get(), m_name, temporaryName, markAsOurs);
+    if (m_out->fd() < 0) {
         m_error = systemError("cannot create a temporary file");
         return;
     }
-    m_error = transform(m_in.get(), m_out.get());
+    m_error = transform(m_in.get(), m_out->fd());
     if (m_error.empty())
-        m_error = finish(m_in.get(), m_out.get(), m_original);
+        m_error = finish(m_in.get(), m_out->fd(), m_original);
 }
 
 Replacement StagedReplacement::commit(const std::string &flushError) {
-    if (m_out.get() < 0)
+    if (!m_out)
         return {m_error};
     std::string error = flushError;
     if (error.empty() && !(m_lease->unchanged() && sameName(m_dir.get(), m_name, m_original)))
         error = kInUse;
-    if (error.empty() &&
-        ::renameat(m_dir.get(), m_temporary.c_str(), m_dir.get(), m_name.c_str()) != 0)
+    if (error.empty() && !m_out->commit())
         error = systemError("cannot replace");
     if (!error.empty()) {
-        discard();
+        m_out.reset();
         return {error};
     }
     // Under the file's own name the mark no longer matches, so that a crash from here on leaves
     // nothing that could pass for a temporary file; it only goes to keep the file clean.
-    ::fremovexattr(m_out.get(), kTemporaryMark);
+    ::fremovexattr(m_out->fd(), kTemporaryMark);
     m_out.reset();
     return {{}, true};
 }

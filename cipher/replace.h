@@ -1,12 +1,13 @@
 #pragma once
 
 #include "cipher/lease.h"
+#include "common/fd.h"
+#include "common/filereplacement.h"
 
 #include <functional>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace zentil {
 
@@ -17,24 +18,6 @@ namespace zentil {
 // never removed, only locked like a file of the user's.)
 inline constexpr char kTemporaryPrefix[] = ".~zentil-";
 bool isOurTemporary(int dirFd, const std::string &name);
-
-// A file descriptor that closes itself.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return m_fd; }
-    void reset(int fd = -1) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-
-private:
-    int m_fd;
-};
 
 // Why a file was left as it was when another program opened it for writing or changed it.
 inline constexpr char kInUse[] = "in use";
@@ -63,8 +46,6 @@ public:
     // Takes dirFd, an open folder, and closes it when done.
     StagedReplacement(int dirFd, const std::string &name, const Transform &transform,
                       const std::function<bool(int in)> &wanted);
-    // Removes a temporary that never took the original's name.
-    ~StagedReplacement();
     StagedReplacement(const StagedReplacement &) = delete;
     StagedReplacement &operator=(const StagedReplacement &) = delete;
 
@@ -76,15 +57,15 @@ public:
 
 private:
     void stage(const Transform &transform, const std::function<bool(int in)> &wanted);
-    void discard();
 
     Fd m_dir;
     std::string m_name;
     Fd m_in;
     struct stat m_original {};
     std::optional<ReadLease> m_lease;
-    Fd m_out;
-    std::string m_temporary;
+    // The new file; it goes, and with it a temporary that never took the original's name, before
+    // the folder is closed.
+    std::optional<FileReplacement> m_out;
     std::string m_error;
 };
 

@@ -6,6 +6,7 @@
 #include "cipher/progress.h"
 #include "cipher/replace.h"
 #include "cipher/tree.h"
+#include "common/fd.h"
 
 #include <algorithm>
 #include <atomic>
@@ -173,14 +174,10 @@ private:
 
     // Puts the renames of the files replaced in the folder on the disk.
     void flush(const std::string &folder, const std::vector<std::string> &replaced) {
-        const int dirFd = openLockerFolder(m_lockerFd, folder);
-        if (dirFd >= 0 && ::fsync(dirFd) == 0) {
-            ::close(dirFd);
+        const Fd dir(openLockerFolder(m_lockerFd, folder));
+        if (dir.valid() && ::fsync(dir.get()) == 0)
             return;
-        }
         const std::string reason = std::string("cannot flush its folder: ") + std::strerror(errno);
-        if (dirFd >= 0)
-            ::close(dirFd);
         m_progress.failedAfterwards(replaced.size());
         const std::lock_guard<std::mutex> lock(m_mutex);
         for (const std::string &path : replaced)

@@ -1,6 +1,7 @@
 #include "cipher/tree.h"
 
 #include "cipher/replace.h"
+#include "common/fd.h"
 
 #include <cerrno>
 #include <cstring>
@@ -42,11 +43,13 @@ void collectEntry(int dirFd, const std::string &folder, const std::string &name,
 // Lists one folder: its files into the listing, its subfolders onto the folders still to list.
 void collectFolder(int dirFd, const std::string &folder, const Skip &skip, Listing &listing,
                    std::vector<std::string> &folders) {
-    DIR *dir = ::fdopendir(::dup(dirFd));
+    Fd copy(::fcntl(dirFd, F_DUPFD_CLOEXEC, 0));
+    DIR *dir = copy.valid() ? ::fdopendir(copy.get()) : nullptr;
     if (!dir) {
         listing.unlisted.push_back({folder, systemError("cannot list this folder")});
         return;
     }
+    copy.release(); // closed with the listing
     std::vector<std::string> subfolders;
     errno = 0;
     while (const dirent *entry = ::readdir(dir)) {
@@ -72,30 +75,27 @@ Listing collectFiles(int lockerFd, const Skip &skip) {
     while (!folders.empty()) {
         const std::string folder = std::move(folders.back());
         folders.pop_back();
-        const int dirFd = openLockerFolder(lockerFd, folder);
-        if (dirFd < 0) {
+        const Fd dir(openLockerFolder(lockerFd, folder));
+        if (!dir.valid()) {
             listing.unlisted.push_back({folder, systemError("cannot list this folder")});
             continue;
         }
-        collectFolder(dirFd, folder, skip, listing, folders);
-        ::close(dirFd);
+        collectFolder(dir.get(), folder, skip, listing, folders);
     }
     return listing;
 }
 
 int openLockerFolder(int lockerFd, const std::string &folder) {
-    int fd = ::fcntl(lockerFd, F_DUPFD_CLOEXEC, 0);
+    Fd fd(::fcntl(lockerFd, F_DUPFD_CLOEXEC, 0));
     std::size_t start = 0;
-    while (fd >= 0 && start < folder.size()) {
+    while (fd.valid() && start < folder.size()) {
         std::size_t end = folder.find('/', start);
         if (end == std::string::npos)
             end = folder.size();
-        const int next = ::openat(fd, folder.substr(start, end - start).c_str(), kFolderFlags);
-        ::close(fd);
-        fd = next;
+        fd.reset(::openat(fd.get(), folder.substr(start, end - start).c_str(), kFolderFlags));
         start = end + 1;
     }
-    return fd;
+    return fd.release();
 }
 
 } // namespace zentil

@@ -3,11 +3,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <cstddef>
-
-// Writes all size bytes at data to fd, going on after interruptions; false on any failure.
-bool writeAll(int fd, const char *data, std::size_t size);
-
 // Replaces the file at path with data so that a crash at any moment leaves either the old or the
 // new contents under that name: a temporary file beside it, flushed to disk, renamed over it, and
 // the folder flushed. The file is readable and writable by its owner only.

@@ -1,6 +1,7 @@
 #include "common/settings.h"
 
 #include "common/atomicfile.h"
+#include "common/fd.h"
 #include "common/inifile.h"
 #include "common/writerlock.h"
 
@@ -18,7 +19,7 @@
 namespace {
 
 QString configHome() {
-    const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
+    QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg))
         return xdg;
     return QDir::homePath() + QStringLiteral("/.config");
@@ -27,20 +28,19 @@ QString configHome() {
 // The whole file; an absent file is empty. Nothing when the file exists but cannot be read:
 // writing then would lose everything in it.
 std::optional<QByteArray> readBytes(const QString &path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    const Fd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid())
         return errno == ENOENT ? std::optional(QByteArray()) : std::nullopt;
     QByteArray contents;
     char buffer[65536];
     ssize_t n;
-    while ((n = ::read(fd, buffer, sizeof buffer)) != 0) {
+    while ((n = ::read(fd.get(), buffer, sizeof buffer)) != 0) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             break;
         contents.append(buffer, n);
     }
-    ::close(fd);
     return n == 0 ? std::optional(contents) : std::nullopt;
 }
 

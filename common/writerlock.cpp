@@ -24,19 +24,12 @@ QByteArray readRecord(int fd) {
 WriterLock::WriterLock(const QString &settingsPath)
     : m_fd(::open(QFile::encodeName(settingsPath + QStringLiteral(".lock")).constData(),
                   O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-    if (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
-}
-
-WriterLock::~WriterLock() {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    if (m_fd.valid() && ::flock(m_fd.get(), LOCK_EX) != 0)
+        m_fd.reset();
 }
 
 void WriterLock::removeLeftover() {
-    const QByteArray temporary = readRecord(m_fd);
+    const QByteArray temporary = readRecord(m_fd.get());
     struct stat info;
     // Only a regular file: whatever else may have come to bear the name is not ours.
     if (!temporary.isEmpty() && ::lstat(temporary.constData(), &info) == 0 && S_ISREG(info.st_mode))
@@ -46,12 +39,12 @@ void WriterLock::removeLeftover() {
 
 bool WriterLock::recordTemporary(const QString &temporary) {
     const QByteArray record = QFile::encodeName(temporary);
-    return record.size() < kRecordLimit && ::ftruncate(m_fd, 0) == 0 &&
-           ::pwrite(m_fd, record.constData(), static_cast<size_t>(record.size()), 0) ==
+    return record.size() < kRecordLimit && ::ftruncate(m_fd.get(), 0) == 0 &&
+           ::pwrite(m_fd.get(), record.constData(), static_cast<size_t>(record.size()), 0) ==
                record.size();
 }
 
 void WriterLock::clearRecord() {
     // A record that cannot be cleared names a file that is gone by then: no harm.
-    [[maybe_unused]] const int ignored = ::ftruncate(m_fd, 0);
+    [[maybe_unused]] const int ignored = ::ftruncate(m_fd.get(), 0);
 }

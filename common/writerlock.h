@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/fd.h"
+
 #include <QString>
 
 // Serialises the writers of one settings file across processes: an exclusive lock on the
@@ -12,11 +14,10 @@
 class WriterLock {
 public:
     explicit WriterLock(const QString &settingsPath);
-    ~WriterLock();
     WriterLock(const WriterLock &) = delete;
     WriterLock &operator=(const WriterLock &) = delete;
 
-    bool held() const { return m_fd >= 0; }
+    bool held() const { return m_fd.valid(); }
 
     // Removes the temporary that a killed holder left behind, if any.
     void removeLeftover();
@@ -25,5 +26,5 @@ public:
     void clearRecord();
 
 private:
-    int m_fd;
+    Fd m_fd;
 };

@@ -1,16 +1,14 @@
 // Tarvolen: the main program. Wiring only.
 #include "common/commandline.h"
-#include "locker/engine/wiring.h"
 #include "locker/entry/startup.h"
 #include "locker/entry/wiring.h"
-#include "locker/window/commands.h"
 #include "locker/window/fonts.h"
 #include "locker/window/lockerwindow.h"
-#include "platform/dialogs.h"
-#include "platform/files.h"
-#include "platform/programfolder.h"
-#include "platform/shell.h"
-#include "platform/singleinstance.h"
+#include "platform/core/files.h"
+#include "platform/core/programfolder.h"
+#include "platform/gui/dialogs.h"
+#include "platform/gui/shell.h"
+#include "platform/gui/singleinstance.h"
 
 #include <QApplication>
 
@@ -40,9 +38,7 @@ int main(int argc, char **argv) {
     loadBundledFonts(programFolder);
     DesktopShell shell;
     LockerWindow window(programFolder, dialogs, shell);
-    connectCommands(window);
-    connectEntry(window);
-    connectEngine(window);
+    connectHandlers(window);
     QObject::connect(&instance, &SingleInstance::frontRequested, &window, [&window] {
         window.showNormal();
         window.raise();

@@ -1,8 +1,8 @@
 // Uninstall: removes Tarvolen's files and settings from the folder it lies in. It has no window
 // of its own and speaks only through message boxes.
 #include "common/commandline.h"
-#include "platform/dialogs.h"
-#include "platform/programfolder.h"
+#include "platform/core/programfolder.h"
+#include "platform/gui/dialogs.h"
 #include "uninstall/uninstaller.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "uninstall/removal.h"
 
-#include "common/settings.h"
-#include "platform/files.h"
-#include "platform/programfolder.h"
+#include "common/foldersettings.h"
+#include "platform/core/files.h"
+#include "platform/core/programfolder.h"
 
 #include <QStringList>
 
@@ -48,6 +48,6 @@ bool removeProgram(const QString &programFolder) {
             return false;
     }
     // A folder whose program never ran has no section: nothing to delete, and no failure.
-    DeleteSetting(kSettingsApp, SettingsSection(programFolder));
+    FolderSettings(programFolder).remove();
     return true;
 }

@@ -1,8 +1,8 @@
 #include "uninstall/uninstaller.h"
 
-#include "common/settings.h"
+#include "common/foldersettings.h"
 #include "common/temporaryfolder.h"
-#include "platform/dialogs.h"
+#include "platform/gui/dialogs.h"
 #include "uninstall/removal.h"
 
 namespace {
@@ -15,10 +15,11 @@ void tell(Dialogs &dialogs, const QString &text, const QString &title) {
 
 // The main program hands over by setting Rmove to "in" before it starts the uninstaller. A
 // folder with no password or no marker never ran the program far enough to say otherwise.
-bool handedOver(const QString &section) {
-    const QString password = GetSetting(kSettingsApp, section, QStringLiteral("Psetting"));
-    const QString marker = GetSetting(kSettingsApp, section, QStringLiteral("Rmove"));
-    return marker == QLatin1String("in") || marker.isEmpty() || password.isEmpty();
+bool handedOver(const FolderSettings &settings) {
+    const QString password = settings.password();
+    const RemovalMarker marker = settings.removalMarker();
+    return marker == RemovalMarker::Requested || marker == RemovalMarker::Absent ||
+           password.isEmpty();
 }
 
 bool confirmed(Dialogs &dialogs) {
@@ -28,9 +29,9 @@ bool confirmed(Dialogs &dialogs) {
                            Dialogs::Buttons::OkCancel) == Dialogs::Answer::Ok;
 }
 
-void cancel(const QString &section) {
-    SaveSetting(kSettingsApp, section, QStringLiteral("Rmove"), QStringLiteral("out"));
-    SaveSetting(kSettingsApp, section, QStringLiteral("Files"), QStringLiteral("0"));
+void cancel(const FolderSettings &settings) {
+    settings.setRemovalRequested(false);
+    settings.setFilesEncrypted(false);
 }
 
 } // namespace
@@ -38,11 +39,11 @@ void cancel(const QString &section) {
 void runUninstall(const QString &programFolder, Dialogs &dialogs) {
     if (IsTemporaryFolder(programFolder))
         return tell(dialogs, kUnzipFirstText, kUnzipFirstTitle);
-    const QString section = SettingsSection(programFolder);
-    if (!handedOver(section))
+    const FolderSettings settings(programFolder);
+    if (!handedOver(settings))
         return tell(dialogs, QStringLiteral("Uninstall Tarvolen from within the program."), kTitle);
     if (!confirmed(dialogs))
-        return cancel(section);
+        return cancel(settings);
     if (!removeProgram(programFolder))
         return tell(dialogs,
                     QStringLiteral("Please make sure, Tarvolen is not running and\r\n"

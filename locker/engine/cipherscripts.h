@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/files.h"
-#include "platform/script.h"
+#include "platform/core/files.h"
+#include "platform/core/script.h"
 
 #include <QString>
 

@@ -4,7 +4,7 @@
 #include "locker/window/changelabel.h"
 #include "locker/window/lockerwindow.h"
 #include "locker/window/progress.h"
-#include "platform/dialogs.h"
+#include "platform/gui/dialogs.h"
 
 #include <QLabel>
 

@@ -1,22 +1,17 @@
 #include "locker/engine/lock.h"
 
-#include "common/settings.h"
 #include "locker/engine/cipherscripts.h"
 #include "locker/engine/sequence.h"
 #include "locker/window/captions.h"
 #include "locker/window/changelabel.h"
 #include "locker/window/lockerwindow.h"
 #include "locker/window/progress.h"
-#include "platform/dialogs.h"
+#include "platform/gui/dialogs.h"
 
 #include <QLabel>
 #include <QTimer>
 
 namespace {
-
-void saveFiles(LockerWindow &w, const QString &appName, const QString &state) {
-    SaveSetting(appName, w.settingsSection(), QStringLiteral("Files"), state);
-}
 
 // An empty locker folder is removed, so that it is recorded as having nothing locked. One that
 // stays empty (a link to a folder elsewhere, say) has nothing locked either.
@@ -25,15 +20,14 @@ void recordLockerState(LockerWindow &w) {
     if (isEmptyDirectory(locker))
         removeDirectory(locker);
     const bool somethingToLock = pathExists(locker) && !isEmptyDirectory(locker);
-    saveFiles(w, kSettingsApp, somethingToLock ? QStringLiteral("1") : QStringLiteral("0"));
+    w.settings().setFilesEncrypted(somethingToLock);
 }
 
 // The files are not all encrypted, and the program ends all the same. A run still at work is
 // no longer followed.
 void endUnencrypted(LockerWindow &w) {
     w.cipherRun.reset();
-    // Application names ignore letter case: this is the same setting as everywhere else.
-    saveFiles(w, QStringLiteral("vemb"), QStringLiteral("0"));
+    w.settings().setFilesEncrypted(false);
     w.QuitFlag = 1;
     w.E_Label->setText(Caption::CounterDone);
     w.UnloadAll();
@@ -80,8 +74,7 @@ void E_Label_Change(LockerWindow &w) {
         if (!w.cipherRun)
             return failLocking(w);
         w.Label7->setText(QString::number(w.cipherRun->processId()));
-        SaveSetting(kSettingsApp, w.settingsSection(), QStringLiteral("Rmove"),
-                    QStringLiteral("out"));
+        w.settings().setRemovalRequested(false);
     }
     keepTimerWhileStarted(*w.E_Timer, w.Label7->text().toLongLong());
     if (w.E_Label->text().toInt() == 3 &&
@@ -99,7 +92,7 @@ void E_Label_Change(LockerWindow &w) {
 }
 
 void nolock_Click(LockerWindow &w) {
-    saveFiles(w, kSettingsApp, QStringLiteral("0"));
+    w.settings().setFilesEncrypted(false);
     const auto answer = w.dialogs().message(
         &w, QStringLiteral("Your files will not be encrypted.\r\nAre you sure?"),
         QStringLiteral("Please note"), Dialogs::Buttons::YesNo);

@@ -4,8 +4,8 @@
 #include "locker/window/changelabel.h"
 #include "locker/window/lockerwindow.h"
 #include "locker/window/progress.h"
-#include "platform/dialogs.h"
-#include "platform/script.h"
+#include "platform/core/script.h"
+#include "platform/gui/dialogs.h"
 
 #include <QLocale>
 #include <QTimer>

@@ -1,6 +1,5 @@
 #include "locker/engine/unlock.h"
 
-#include "common/settings.h"
 #include "locker/engine/cipherscripts.h"
 #include "locker/engine/sequence.h"
 #include "locker/window/changelabel.h"
@@ -31,8 +30,7 @@ void openLocker(LockerWindow &w) {
     w.D_Timer->stop();
     const std::unique_ptr<ScriptRun> run = std::move(w.cipherRun);
     if (run->succeeded())
-        SaveSetting(kSettingsApp, w.settingsSection(), QStringLiteral("Files"),
-                    QStringLiteral("0"));
+        w.settings().setFilesEncrypted(false);
     else
         reportFailedRun(w, *run, QStringLiteral("decrypted"), QStringLiteral("encrypted"));
     OpenLocker_Click(w);
@@ -58,8 +56,7 @@ void D_Label_Change(LockerWindow &w) {
         if (!w.cipherRun)
             return failUnlocking(w);
         w.Label6->setText(QString::number(w.cipherRun->processId()));
-        SaveSetting(kSettingsApp, w.settingsSection(), QStringLiteral("Rmove"),
-                    QStringLiteral("out"));
+        w.settings().setRemovalRequested(false);
     }
     keepTimerWhileStarted(*w.D_Timer, w.Label6->text().toLongLong());
     if (w.D_Label->text().toInt() == 4) {

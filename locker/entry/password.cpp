@@ -1,10 +1,10 @@
 #include "locker/entry/password.h"
 
-#include "common/settings.h"
+#include "common/makecode.h"
 #include "locker/engine/unlock.h"
 #include "locker/window/captions.h"
 #include "locker/window/lockerwindow.h"
-#include "platform/dialogs.h"
+#include "platform/gui/dialogs.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,13 +16,6 @@ const QString kMasterAccessCode = QStringLiteral("417093862");
 
 void tell(LockerWindow &w, const QString &text, const QString &title) {
     w.dialogs().message(&w, text, title, Dialogs::Buttons::Ok);
-}
-
-// The switch is on only when its text is a number equal to 1; empty or other text is off.
-bool masterKeyOn(const QString &master) {
-    bool isNumber = false;
-    const double value = master.trimmed().toDouble(&isNumber);
-    return isNumber && value == 1.0;
 }
 
 void takeFirstEntry(LockerWindow &w) {
@@ -52,8 +45,7 @@ void takeSecondEntry(LockerWindow &w) {
     w.SecondEntry = w.Password->text().toLower();
     if (w.SecondEntry != w.FirstEntry)
         return rejectMismatch(w);
-    if (!SaveSetting(kSettingsApp, w.settingsSection(), QStringLiteral("Psetting"),
-                     MakeCode(w.SecondEntry)))
+    if (!w.settings().setPassword(MakeCode(w.SecondEntry)))
         return reportUnsavedPassword(w);
     // A change keeps the locker open; a first password opens it.
     if (w.Cancel->text() == Caption::CancelBack)
@@ -64,14 +56,12 @@ void takeSecondEntry(LockerWindow &w) {
 
 // The typed text is encoded as typed: MakeCode folds only A to Z, so other letters must be
 // typed in the lower case in which they were stored.
-bool accessGranted(LockerWindow &w, const QString &text, const QString &master) {
-    const QString stored =
-        GetSetting(kSettingsApp, w.settingsSection(), QStringLiteral("Psetting"));
-    return MakeCode(text) == stored || (text == kMasterAccessCode && masterKeyOn(master));
+bool accessGranted(LockerWindow &w, const QString &text, bool masterKeyOn) {
+    return MakeCode(text) == w.settings().password() || (text == kMasterAccessCode && masterKeyOn);
 }
 
-void verify(LockerWindow &w, const QString &master) {
-    if (accessGranted(w, w.Password->text(), master))
+void verify(LockerWindow &w, bool masterKeyOn) {
+    if (accessGranted(w, w.Password->text(), masterKeyOn))
         return startUnlocking(w);
     tell(w, QStringLiteral("Access Denied, Invalid Password"), QStringLiteral("Protection"));
     w.clearPassword();
@@ -80,8 +70,7 @@ void verify(LockerWindow &w, const QString &master) {
 } // namespace
 
 void Ok_Click(LockerWindow &w) {
-    const QString master =
-        GetSetting(kSettingsApp, w.settingsSection(), QStringLiteral("Msetting"));
+    const bool masterKeyOn = w.settings().masterKeyOn();
     if (w.Password->text().isEmpty()) {
         tell(w, QStringLiteral("Please enter Password"), QStringLiteral("Excuse me"));
         w.focusPassword();
@@ -95,7 +84,7 @@ void Ok_Click(LockerWindow &w) {
              (form == Caption::CancelBack || form == Caption::CancelExit))
         takeSecondEntry(w);
     else if (mode == Caption::OkVerify)
-        verify(w, master);
+        verify(w, masterKeyOn);
 }
 
 void Password_KeyPress(LockerWindow &w, int KeyAscii) {

@@ -1,9 +1,8 @@
 #include "locker/entry/startup.h"
 
-#include "common/settings.h"
 #include "common/temporaryfolder.h"
 #include "locker/window/lockerwindow.h"
-#include "platform/dialogs.h"
+#include "platform/gui/dialogs.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -12,24 +11,23 @@ namespace {
 
 // The status line; the two states stand on its middle line, the new-user hint takes two lines.
 // A value it does not know leaves the line empty.
-void showLockerState(LockerWindow &w, const QString &files) {
-    if (files.isEmpty())
+void showLockerState(LockerWindow &w, LockerFiles files) {
+    if (files == LockerFiles::Absent)
         w.Label3->setText(QStringLiteral("Please read help if you\r\nare a new user."));
-    else if (files == QLatin1String("0"))
+    else if (files == LockerFiles::Accessible)
         w.Label3->setText(QStringLiteral("\r\nFiles Accessable."));
-    else if (files == QLatin1String("1"))
+    else if (files == LockerFiles::Encrypted)
         w.Label3->setText(QStringLiteral("\r\nFiles Encrypted."));
 }
 
 // Ticking the box stores the switch again through its own handler.
-void setMasterKeyBox(LockerWindow &w, const QString &master) {
-    if (master.isEmpty()) {
-        SaveSetting(kSettingsApp, w.settingsSection(), QStringLiteral("Msetting"),
-                    QStringLiteral("1"));
+void setMasterKeyBox(LockerWindow &w, MasterSwitch master) {
+    if (master == MasterSwitch::Absent) {
+        w.settings().setMasterSwitch(true);
         w.MasterCheck->setChecked(true);
-    } else if (master == QLatin1String("1")) {
+    } else if (master == MasterSwitch::On) {
         w.MasterCheck->setChecked(true);
-    } else if (master == QLatin1String("0")) {
+    } else if (master == MasterSwitch::Off) {
         w.MasterCheck->setChecked(false);
     }
 }
@@ -43,18 +41,16 @@ void Form_Load(LockerWindow &w) {
         w.UnloadAll();
         return;
     }
-    const QString files = GetSetting(kSettingsApp, w.settingsSection(), QStringLiteral("Files"));
-    const QString password =
-        GetSetting(kSettingsApp, w.settingsSection(), QStringLiteral("Psetting"));
-    const QString master =
-        GetSetting(kSettingsApp, w.settingsSection(), QStringLiteral("Msetting"));
+    const FolderSettings settings = w.settings();
+    const LockerFiles files = settings.files();
+    const QString password = settings.password();
+    const MasterSwitch master = settings.masterSwitch();
 
     if (password.isEmpty())
         w.showFirstRunForm();
     showLockerState(w, files);
     if (!password.isEmpty())
-        SaveSetting(kSettingsApp, w.settingsSection(), QStringLiteral("Rmove"),
-                    QStringLiteral("out"));
+        settings.setRemovalRequested(false);
     setMasterKeyBox(w, master);
 }
 

@@ -1,7 +1,9 @@
 #include "locker/entry/wiring.h"
 
+#include "locker/engine/wiring.h"
 #include "locker/entry/password.h"
 #include "locker/entry/startup.h"
+#include "locker/window/commands.h"
 #include "locker/window/lockerwindow.h"
 
 #include <QKeyEvent>
@@ -29,11 +31,17 @@ private:
     LockerWindow &m_window;
 };
 
-} // namespace
-
 void connectEntry(LockerWindow &w) {
     QObject::connect(w.Ok, &QPushButton::clicked, &w, [&w] { Ok_Click(w); });
     w.Password->installEventFilter(new KeyPressHook(w));
     QObject::connect(&w, &LockerWindow::Form_Activate, &w, [&w] { Form_Activate(w); });
     QObject::connect(&w, &LockerWindow::Form_GotFocus, &w, [&w] { Form_GotFocus(w); });
+}
+
+} // namespace
+
+void connectHandlers(LockerWindow &w) {
+    connectCommands(w);
+    connectEntry(w);
+    connectEngine(w);
 }

@@ -2,5 +2,7 @@
 
 class LockerWindow;
 
-// Connects the OK command, the keys of the password box, activation and focus to their handlers.
-void connectEntry(LockerWindow &w);
+// Connects every control, timer, counter and event of the window to its handler, as the program
+// runs it: the commands, the OK command and the password box, the sequences, the exit menu and
+// the close decision.
+void connectHandlers(LockerWindow &w);

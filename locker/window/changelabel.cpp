@@ -1,8 +1,10 @@
 #include "locker/window/changelabel.h"
 
+ChangeLabel::ChangeLabel(const QString &text, QWidget *parent) : QWidget(parent), m_text(text) {}
+
 void ChangeLabel::setText(const QString &text) {
-    if (text == QLabel::text())
+    if (text == m_text)
         return;
-    QLabel::setText(text);
+    m_text = text;
     emit Change();
 }

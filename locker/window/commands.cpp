@@ -1,20 +1,15 @@
 #include "locker/window/commands.h"
 
-#include "common/settings.h"
 #include "locker/window/about.h"
 #include "locker/window/captions.h"
 #include "locker/window/lockerwindow.h"
-#include "platform/dialogs.h"
-#include "platform/shell.h"
+#include "platform/gui/dialogs.h"
+#include "platform/gui/shell.h"
 
 #include <QCheckBox>
 #include <QPushButton>
 
 namespace {
-
-void saveSetting(LockerWindow &w, const QString &key, const QString &value) {
-    SaveSetting(kSettingsApp, w.settingsSection(), key, value);
-}
 
 // Opens a file of the program folder in the desktop. A desktop with nothing to open it with
 // (no file manager, no opener) is named to the user with the full path, so that they can find it
@@ -53,9 +48,9 @@ void OpenLocker_Click(LockerWindow &w) {
 void MasterCheck_Click(LockerWindow &w) {
     const Qt::CheckState state = w.MasterCheck->checkState();
     if (state == Qt::Checked)
-        saveSetting(w, QStringLiteral("Msetting"), QStringLiteral("1"));
+        w.settings().setMasterSwitch(true);
     else if (state == Qt::Unchecked)
-        saveSetting(w, QStringLiteral("Msetting"), QStringLiteral("0"));
+        w.settings().setMasterSwitch(false);
 }
 
 void Help_Click(LockerWindow &w) {
@@ -76,10 +71,10 @@ void Uninstall_Click(LockerWindow &w) {
                                            "Are you sure?"),
                             QStringLiteral("Uninstall"), Dialogs::Buttons::YesNo);
     if (answer != Dialogs::Answer::Yes) {
-        saveSetting(w, QStringLiteral("Rmove"), QStringLiteral("out"));
+        w.settings().setRemovalRequested(false);
         return;
     }
-    saveSetting(w, QStringLiteral("Rmove"), QStringLiteral("in"));
+    w.settings().setRemovalRequested(true);
     w.QuitFlag = 1;
     w.shell().startProgram(w.path(QStringLiteral("Uninstall")), QStringLiteral("/"));
     w.UnloadAll();

@@ -1,6 +1,6 @@
 #include "locker/window/fonts.h"
 
-#include "platform/programfolder.h"
+#include "platform/core/programfolder.h"
 
 #include <QDir>
 #include <QFontDatabase>

@@ -1,6 +1,5 @@
 #include "locker/window/lockerwindow.h"
 
-#include "common/settings.h"
 #include "locker/window/captions.h"
 #include "locker/window/changelabel.h"
 #include "locker/window/fonts.h"
@@ -8,7 +7,7 @@
 #include "locker/window/keyboardbutton.h"
 #include "locker/window/passwordvalidator.h"
 #include "locker/window/progress.h"
-#include "platform/script.h"
+#include "platform/core/script.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -185,10 +184,6 @@ void LockerWindow::setTabOrder() {
 
 QString LockerWindow::path(const QString &name) const {
     return m_programFolder + u'/' + name;
-}
-
-QString LockerWindow::settingsSection() const {
-    return SettingsSection(m_programFolder);
 }
 
 void LockerWindow::UnloadAll() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/foldersettings.h"
+
 #include <QPixmap>
 #include <QPointer>
 #include <QWidget>
@@ -32,8 +34,8 @@ public:
     QString programFolder() const { return m_programFolder; }
     // A file of the program folder: path("Locker") is <program folder>/Locker.
     QString path(const QString &name) const;
-    // This installation's settings section, computed afresh at every call.
-    QString settingsSection() const;
+    // This installation's settings.
+    FolderSettings settings() const { return FolderSettings(m_programFolder); }
     Dialogs &dialogs() const { return m_dialogs; }
     Shell &shell() const { return m_shell; }
 

@@ -1,7 +1,8 @@
 // Preloaded into zentil to make one call of the disk fail, as a failing or full disk would:
-// FAULT_CALL names the call (write, fsync, rename or read; fsync stands for syncfs too),
-// FAULT_AT which one, counted from 1 across the process among the calls on the locker and what
-// lies in it, and FAULT_ERRNO the error (EIO unless given). With FAULT_LOG, every write, flush
+// FAULT_CALL names the call (write, fsync, rename, read or fdopendir; fsync stands for syncfs
+// too), FAULT_AT which one, counted from 1 across the process among the calls on the locker and
+// what lies in it ("3+": the third and every one after), and FAULT_ERRNO the error (EIO unless
+// given). With FAULT_LOG, every write, flush
 // and rename on the locker is also written to that file, one line each: "write <file>",
 // "fsync <file or folder>", "syncfs <path>" or "rename <from> <to> <file>", where a file is
 // named by its inode ("ino:123"), which it keeps from before it has a name, and a folder by its
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <string>
@@ -51,7 +53,9 @@ template <typename Where> bool failNow(const char *call, Where where) {
     const char *wanted = std::getenv("FAULT_CALL");
     if (!wanted || std::strcmp(wanted, call) != 0 || !inLocker(where))
         return false;
-    if (++calls != std::atol(std::getenv("FAULT_AT") ? std::getenv("FAULT_AT") : "0"))
+    const std::string at = std::getenv("FAULT_AT") ? std::getenv("FAULT_AT") : "";
+    const long count = ++calls;
+    if (at.ends_with('+') ? count < std::atol(at.c_str()) : count != std::atol(at.c_str()))
         return false;
     const char *error = std::getenv("FAULT_ERRNO");
     errno = error ? std::atoi(error) : EIO;
@@ -120,6 +124,12 @@ ssize_t read(int fd, void *data, size_t size) {
     if (failNow("read", fd))
         return -1;
     return real<ssize_t (*)(int, void *, size_t)>("read")(fd, data, size);
+}
+
+DIR *fdopendir(int fd) {
+    if (failNow("fdopendir", fd))
+        return nullptr;
+    return real<DIR *(*)(int)>("fdopendir")(fd);
 }
 
 ssize_t pread(int fd, void *data, size_t size, off_t offset) {

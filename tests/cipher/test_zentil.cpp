@@ -5,9 +5,11 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
+#include <QThread>
 
 #include <csignal>
 #include <fcntl.h>
@@ -55,6 +57,31 @@ QList<zentil::Report> reports(const QByteArray &output) {
         all.append(*report);
     }
     return all.isEmpty() || !all.last().done ? QList<zentil::Report>{} : all;
+}
+
+// Whether the process holds an flock on the file, or, waiting, waits for one. /proc/locks has a
+// line for each: "1: FLOCK  ADVISORY  WRITE <pid> <device>:<inode> 0 EOF", "->" before FLOCK in
+// a waiter's.
+bool flockOf(qint64 pid, const QString &file, bool waiting) {
+    struct stat info {};
+    QFile locks("/proc/locks");
+    if (::stat(QFile::encodeName(file).constData(), &info) != 0 || !locks.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &line : locks.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.simplified().split(' ');
+        const qsizetype at = parts.value(1) == "->" ? 2 : 1;
+        if ((at == 2) == waiting && parts.value(at) == "FLOCK" &&
+            parts.value(at + 3).toLongLong() == pid &&
+            parts.value(at + 4).split(':').value(2).toULongLong() == info.st_ino)
+            return true;
+    }
+    return false;
+}
+
+bool isStopped(qint64 pid) {
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    const QByteArray stat = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return stat.mid(stat.lastIndexOf(')') + 1).startsWith(" T");
 }
 
 } // namespace
@@ -269,6 +296,8 @@ void TestZentil::theScriptsWorkFromAnyFolderAndWithoutThemselves() {
     QCOMPARE(folder.contents(), plain);
 }
 
+// A decrypt started while an encrypt holds the locker waits for it, then undoes it all. The
+// encrypt is stopped while it holds the locker, so that it cannot end before the decrypt begins.
 void TestZentil::concurrentRunsTakeTurns() {
     ZentilFolder folder;
     QMap<QString, QByteArray> originals;
@@ -276,15 +305,18 @@ void TestZentil::concurrentRunsTakeTurns() {
         originals.insert(QStringLiteral("f%1").arg(i), randomBytes(20'000));
     putAll(folder, originals);
     std::unique_ptr<QProcess> encrypt(folder.start("encrypt"));
-    // Once the encrypt is at work, a decrypt must wait for it and then undo it all.
-    QTRY_VERIFY_WITH_TIMEOUT(
-        [&] {
-            const auto now = folder.contents();
-            return std::any_of(now.begin(), now.end(),
-                               [](const QByteArray &b) { return b.startsWith("ZENTIL"); });
-        }(),
-        60000);
+    const qint64 first = encrypt->processId();
+    // Looked for often: deriving the key alone keeps the locker held for a while, no longer.
+    QElapsedTimer clock;
+    clock.start();
+    while (!flockOf(first, folder.locker(), false) && clock.elapsed() < 60000)
+        QThread::usleep(200);
+    ::kill(static_cast<pid_t>(first), SIGSTOP);
+    QTRY_VERIFY_WITH_TIMEOUT(isStopped(first), 60000);
+    QVERIFY(flockOf(first, folder.locker(), false));
     std::unique_ptr<QProcess> decrypt(folder.start("decrypt"));
+    QTRY_VERIFY_WITH_TIMEOUT(flockOf(decrypt->processId(), folder.locker(), true), 60000);
+    ::kill(static_cast<pid_t>(first), SIGCONT);
     QVERIFY(encrypt->waitForFinished(60000));
     QVERIFY(decrypt->waitForFinished(60000));
     QCOMPARE(encrypt->exitCode(), 0);

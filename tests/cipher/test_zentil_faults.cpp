@@ -14,6 +14,7 @@ class TestZentilFaults : public QObject {
 private slots:
     void aFailingDiskLosesNothingAndTheNoteTellsTheTruth();
     void everyChangeIsOnTheDiskInOrderAndEachFolderFlushedOnce();
+    void foldersThatCannotBeListedHoldNoDescriptors();
 };
 
 namespace {
@@ -130,6 +131,24 @@ void TestZentilFaults::everyChangeIsOnTheDiskInOrderAndEachFolderFlushedOnce() {
         }
         QCOMPARE(renames, 6);
     }
+}
+
+// More folders that cannot be listed than zentil may hold descriptors leave it enough for the rest.
+void TestZentilFaults::foldersThatCannotBeListedHoldNoDescriptors() {
+    ZentilFolder folder;
+    folder.limitOpenFiles(32);
+    for (int i = 0; i < 40; ++i)
+        folder.put(QStringLiteral("d%1/x").arg(i), "plain");
+    folder.put("a", "plain");
+    QProcessEnvironment fault;
+    fault.insert("LD_PRELOAD", FAULT_SHIM);
+    fault.insert("ASAN_OPTIONS", "verify_asan_link_order=0");
+    fault.insert("FAULT_CALL", "fdopendir");
+    fault.insert("FAULT_AT", "2+"); // every folder but the locker itself
+    fault.insert("FAULT_ERRNO", QString::number(ENOMEM));
+    QCOMPARE(folder.run("encrypt", fault), 1);
+    QVERIFY(folder.contents()["a"].startsWith("ZENTIL"));
+    QCOMPARE(folder.errorNote().count(QString::fromUtf8(std::strerror(ENOMEM))), 40);
 }
 
 QTEST_GUILESS_MAIN(TestZentilFaults)

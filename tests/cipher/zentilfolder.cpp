@@ -87,10 +87,10 @@ QString ZentilFolder::errorNote() const {
     return {};
 }
 
-QByteArray randomBytes(qsizetype size) {
+QByteArray randomBytes(qsizetype size, QRandomGenerator &random) {
     QByteArray bytes(size, Qt::Uninitialized);
     for (char &c : bytes)
-        c = static_cast<char>(QRandomGenerator::global()->bounded(256));
+        c = static_cast<char>(random.bounded(256));
     return bytes;
 }
 

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QMap>
 #include <QProcess>
+#include <QRandomGenerator>
 
 // A program folder with its own copy of zentil and a stored password, and helpers to fill the
 // locker and look at it.
@@ -34,4 +35,4 @@ private:
 
 // A tree of awkward files: sizes around the chunk size, odd names, nested folders.
 QMap<QString, QByteArray> awkwardTree();
-QByteArray randomBytes(qsizetype size);
+QByteArray randomBytes(qsizetype size, QRandomGenerator &random = *QRandomGenerator::global());

@@ -92,16 +92,15 @@ answer() {
     gone "$1" || fail "box $1 did not close"
 }
 
-# Clicks the main window's control at its place, given in twips (15 to the pixel) from the top
-# left corner of the client area: left, top, width, height.
-# The optional fifth argument is the number of clicks: 2 is a double click, whose second click
-# must not answer the box or menu that the first one opened.
-click_control() {
-    xdotool mousemove --window "$main" $((($1 + $3 / 2) / 15)) $((($2 + $4 / 2) / 15)) \
-        click --repeat "${5:-1}" --delay 80 1
+# Clicks the control with the given accessible name at the centre of the place that the
+# accessibility bus reports for it. The optional second argument is the number of clicks: 2 is a
+# double click, whose second click must not answer the box or menu that the first one opened.
+click() {
+    local place x y
+    place=$(/usr/bin/python3 "$here/widgets.py" centre "$1") || fail "no control named $1"
+    read -r x y <<<"$place"
+    xdotool mousemove "$x" "$y" click --repeat "${2:-1}" --delay 80 1
 }
-click_exit_program() { click_control 1440 600 975 855 "$@"; }
-click_uninstall() { click_control 1440 1920 975 855 "$@"; }
 
 # Chooses the n-th item of the exit menu, which pops up at the pointer, with the arrow keys.
 # The menu is not among the widgets that widgets.py reads; it is told by the window it opens.
@@ -222,7 +221,7 @@ mkdir -p "$program/Locker/letters"
 printf 'A LETTER TO MUM' >"$program/Locker/letters/to mum.txt"
 cp -r "$program/Locker/." "$work/originals"
 locker_sums >"$work/sums"
-click_exit_program
+click Lock
 choose $lock_folder_and_exit
 # "Files Locked Sucessfully" appears only once zentil has ended, which under the sanitizers can be
 # after the ticks; it then stands for half a second only, too short to be read back for sure.
@@ -256,7 +255,7 @@ shot "reopened"
 locker_sums | diff - "$work/sums" >/dev/null || fail "the files are not as they were put in"
 
 echo "Exit without Locking leaves them readable."
-click_exit_program 2
+click Lock 2
 choose $exit_without_locking
 answer "Please note" $'Your files will not be encrypted.\nAre you sure?' alt+y
 wait_for_end
@@ -269,7 +268,7 @@ see "Enter Password" $'\nFiles Accessable.'
 type_password "summer rain"
 see "${locker_menu[@]}"
 shot "before-uninstall"
-click_uninstall 2
+click Uninstall 2
 answer Uninstall $'Do you really want to uninstall Tarvolen.\nYour personal locker folder will not be deleted.\nAre you sure?' alt+y
 wait_for_setting Rmove in
 # The locker is open, so the close offers the exit menu; the program ends whatever is chosen.

@@ -10,6 +10,9 @@ as \\n (a label's carriage return and line feed both count as one \\n).
       waits until every TEXT is shown, no --not TEXT is, and a shown widget has each --named
       NAME as its accessible name (what a screen reader speaks for it, the tooltip aside);
       prints what is shown on failure
+  widgets.py centre [--timeout S] NAME
+      waits until exactly one shown control has NAME as its accessible name, and prints the
+      centre of the place that the bus reports for it, in screen coordinates: "x y"
   widgets.py shown
       prints every text that is shown, one a line
 """
@@ -28,6 +31,13 @@ SHOWN_ROLES = {
     pyatspi.ROLE_FILLER,
     pyatspi.ROLE_WINDOW,
     pyatspi.ROLE_ALERT,
+    pyatspi.ROLE_PASSWORD_TEXT,
+}
+
+# What a person clicks or types into, as against the windows and texts around it.
+CONTROL_ROLES = {
+    pyatspi.ROLE_PUSH_BUTTON,
+    pyatspi.ROLE_CHECK_BOX,
     pyatspi.ROLE_PASSWORD_TEXT,
 }
 
@@ -56,37 +66,62 @@ def visible_widgets(acc):
             yield from visible_widgets(child)
 
 
-def shown():
-    """The shown texts, each mapped to whether it is some widget's accessible name."""
+def all_visible_widgets():
     desktop = pyatspi.Registry.getDesktop(0)
-    found = {}
     for i in range(desktop.childCount):
         app = desktop.getChildAtIndex(i)
         if app is not None:
-            for text, is_name, _ in visible_widgets(app):
-                found[text] = found.get(text, False) or is_name
+            yield from visible_widgets(app)
+
+
+def texts_of(widgets):
+    """The shown texts, each mapped to whether it is some widget's accessible name."""
+    found = {}
+    for text, is_name, _ in widgets:
+        found[text] = found.get(text, False) or is_name
     return found
 
 
+def centre(args):
+    (name,) = args.texts
+
+    def ready(widgets):
+        try:
+            controls = [
+                acc
+                for text, is_name, acc in widgets
+                if is_name and text == name and acc.getRole() in CONTROL_ROLES
+            ]
+            if len(controls) != 1:
+                return None
+            box = controls[0].queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        except Exception:  # a widget that went away while we looked
+            return None
+        return box.x + box.width // 2, box.y + box.height // 2
+
+    print("%d %d" % poll(args.timeout, ready))
+
+
 def poll(timeout, ready):
-    """Calls ready(shown texts) until it gives something other than None, or fails.
+    """Calls ready(shown widgets) until it gives something other than None, or fails.
     Right after the accessibility bus starts, the desktop may list no program yet."""
     deadline = time.monotonic() + timeout
     while True:
-        texts = shown()
-        result = ready(texts)
+        widgets = list(all_visible_widgets())
+        result = ready(widgets)
         if result is not None:
             return result
         if time.monotonic() > deadline:
             print("Shown instead:", file=sys.stderr)
-            for text, is_name in texts.items():
+            for text, is_name in texts_of(widgets).items():
                 print("  " + repr(text) + (" (a name)" if is_name else ""), file=sys.stderr)
             sys.exit(1)
         time.sleep(0.1)
 
 
 def wait(args):
-    def ready(texts):
+    def ready(widgets):
+        texts = texts_of(widgets)
         missing = [t for t in args.texts if t not in texts]
         missing += [n for n in args.named if not texts.get(n)]
         present = [t for t in args.absent if t in texts]
@@ -97,7 +132,7 @@ def wait(args):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("command", choices=["wait", "shown"])
+    parser.add_argument("command", choices=["wait", "centre", "shown"])
     parser.add_argument("--timeout", type=float, default=10)
     parser.add_argument("--not", dest="absent", action="append", default=[])
     parser.add_argument("--named", action="append", default=[])
@@ -106,8 +141,10 @@ def main():
     args.texts = [normal(t) for t in args.texts]
     args.named = [normal(t) for t in args.named]
     if args.command == "shown":
-        for text in shown():
+        for text in texts_of(all_visible_widgets()):
             print(repr(text))
+    elif args.command == "centre":
+        centre(args)
     else:
         wait(args)
 

@@ -1,6 +1,6 @@
 #include "locker/engine/unlock.h"
 #include "locker/window/progress.h"
-#include "platform/script.h"
+#include "platform/core/script.h"
 #include "tests/locker/lockerfixture.h"
 
 #include <QFile>

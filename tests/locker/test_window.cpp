@@ -35,6 +35,7 @@ private slots:
     void looksAsLoaded();
     void controlsSitAtTheirPlaces();
     void groupsAreNeverShownTogether();
+    void counterChangeRunsItsHandlerAtOnce_data();
     void counterChangeRunsItsHandlerAtOnce();
     void tabOrderSkipsHiddenControls();
     void exitMenuHasItsFourItems();
@@ -54,9 +55,9 @@ void TestWindow::looksAsLoaded() {
     QCOMPARE(f.window.Help->text(), "Help");
     QCOMPARE(f.window.Password->maxLength(), 12);
     QCOMPARE(f.window.Password->echoMode(), QLineEdit::Password);
-    for (QLabel *counter : {(QLabel *)f.window.D_Label, (QLabel *)f.window.E_Label, f.window.Label6,
-                            f.window.Label7}) {
-        QCOMPARE(counter->text(), "0");
+    for (QWidget *counter :
+         QList<QWidget *>{f.window.D_Label, f.window.E_Label, f.window.Label6, f.window.Label7}) {
+        QCOMPARE(counter->property("text").toString(), "0");
         QVERIFY(!counter->isVisible());
     }
     QCOMPARE(f.window.D_Timer->interval(), 500);
@@ -124,13 +125,25 @@ void TestWindow::groupsAreNeverShownTogether() {
     QVERIFY(!leftAligned(f.window.Label1));
 }
 
+void TestWindow::counterChangeRunsItsHandlerAtOnce_data() {
+    using Set = std::function<void(ChangeLabel &, const QString &)>;
+    QTest::addColumn<Set>("set");
+    QTest::newRow("directly") << Set([](ChangeLabel &l, const QString &t) { l.setText(t); });
+    QTest::newRow("as a property")
+        << Set([](ChangeLabel &l, const QString &t) { l.setProperty("text", t); });
+    QTest::newRow("through the meta-object system") << Set([](ChangeLabel &l, const QString &t) {
+        QMetaObject::invokeMethod(&l, "setText", Q_ARG(QString, t));
+    });
+}
+
 void TestWindow::counterChangeRunsItsHandlerAtOnce() {
+    QFETCH(std::function<void(ChangeLabel &, const QString &)>, set);
     ChangeLabel label(QStringLiteral("0"));
     QStringList seen;
     QObject::connect(&label, &ChangeLabel::Change, [&] { seen << label.text(); });
-    label.setText("1");
+    set(label, "1");
     QCOMPARE(seen, QStringList{"1"});
-    label.setText("1");
+    set(label, "1");
     QCOMPARE(seen, QStringList{"1"});
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/dialogs.h"
+#include "platform/gui/dialogs.h"
 
 #include <QList>
 #include <QStringList>

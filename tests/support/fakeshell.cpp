@@ -1,6 +1,6 @@
 #include "tests/support/fakeshell.h"
 
-#include "platform/files.h"
+#include "platform/core/files.h"
 
 Shell::OpenResult FakeShell::open(const QString &path) {
     opened.append(path);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/shell.h"
+#include "platform/gui/shell.h"
 
 #include <QStringList>
 

@@ -1,14 +1,31 @@
 #include "tests/support/testfolder.h"
 
 #include "common/settings.h"
+#include "common/temporaryfolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+namespace {
+
+// The programs refuse a folder whose path contains "temp", so no test folder lies in one: a
+// TMPDIR such as /tmp/temp-x is passed over for /tmp, and a random name that happens to spell
+// it is drawn again.
+QTemporaryDir freshDirectory() {
+    const QString parent =
+        IsTemporaryFolder(QDir::tempPath()) ? QStringLiteral("/tmp") : QDir::tempPath();
+    for (;;) {
+        QTemporaryDir dir(parent + QStringLiteral("/tarvolen-test-XXXXXX"));
+        if (!IsTemporaryFolder(dir.path()))
+            return dir;
+    }
+}
+
+} // namespace
+
 TestFolder::TestFolder(const QString &folderName)
-    : m_dir(QDir::tempPath() + QStringLiteral("/tarvolen-test-XXXXXX")),
-      m_programFolder(m_dir.path() + u'/' + folderName),
+    : m_dir(freshDirectory()), m_programFolder(m_dir.path() + u'/' + folderName),
       m_oldConfigHome(qgetenv("XDG_CONFIG_HOME")) {
     QDir().mkpath(m_programFolder);
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/config")));

@@ -5,6 +5,7 @@
 
 // A fresh directory for one test: a program folder and a settings home of its own, so that no
 // test touches the real user's settings or files. XDG_CONFIG_HOME points into it while it lives.
+// Its path never contains "temp", whatever TMPDIR says.
 class TestFolder {
 public:
     // folderName is the program folder's name below the fresh directory; it may contain "/".

@@ -1,4 +1,4 @@
-#include "platform/script.h"
+#include "platform/core/script.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "platform/programfolder.h"
+#include "platform/core/programfolder.h"
 
 #include <QCoreApplication>
 

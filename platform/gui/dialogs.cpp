@@ -1,4 +1,4 @@
-#include "platform/dialogs.h"
+#include "platform/gui/dialogs.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -1,4 +1,4 @@
-#include "platform/singleinstance.h"
+#include "platform/gui/singleinstance.h"
 
 #include <QApplication>
 #include <QCryptographicHash>

@@ -1,6 +1,6 @@
-#include "platform/shell.h"
+#include "platform/gui/shell.h"
 
-#include "platform/files.h"
+#include "platform/core/files.h"
 
 #include <QDesktopServices>
 #include <QProcess>

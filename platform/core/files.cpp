@@ -1,4 +1,4 @@
-#include "platform/files.h"
+#include "platform/core/files.h"
 
 #include <QDir>
 #include <QFile>
