@@ -1,6 +1,7 @@
 #include "cipher/replace.h"
 
 #include "cipher/lease.h"
+#include "cipher/tree.h"
 
 #include <cerrno>
 #include <cstring>
@@ -17,10 +18,6 @@ namespace {
 
 constexpr std::size_t kSuffixSize = 6;
 constexpr char kTemporaryMark[] = "user.zentil.temporary";
-
-std::string systemError(const char *what) {
-    return std::string(what) + ": " + std::strerror(errno);
-}
 
 std::string randomSuffix() {
     static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";

@@ -69,8 +69,8 @@ void inParallel(std::size_t count, const std::function<void(std::size_t)> &work,
         thread.join();
 }
 
-// Works through the files, each file by itself, then flushes each folder where it replaced
-// files, and gathers the failures.
+// Works through the files batch by batch, then flushes each folder where it replaced files, and
+// gathers the failures.
 class Worker {
 public:
     Worker(Mode mode, int lockerFd, KeyStore &keys, const KeyParameters &parameters,
@@ -127,9 +127,8 @@ private:
     // go on many threads: where the file system discards the blocks of a file as it is freed,
     // each release waits for the disk.
     void flushAndCommit(Batch &batch) {
-        const std::string flushError = ::syncfs(m_lockerFd) == 0
-                                           ? std::string()
-                                           : std::string("cannot flush: ") + std::strerror(errno);
+        const std::string flushError =
+            ::syncfs(m_lockerFd) == 0 ? std::string() : systemError("cannot flush");
         inParallel(
             batch.size(),
             [&](std::size_t i) {
@@ -145,7 +144,7 @@ private:
         const int dirFd = openLockerFolder(m_lockerFd, file.folder);
         if (dirFd < 0) {
             m_progress.fileDone(file.size, true);
-            record(file, {std::string("cannot open its folder: ") + std::strerror(errno)});
+            record(file, {systemError("cannot open its folder")});
             return nullptr;
         }
         const bool encrypting = m_mode == Mode::Encrypt;
@@ -177,7 +176,7 @@ private:
         const Fd dir(openLockerFolder(m_lockerFd, folder));
         if (dir.valid() && ::fsync(dir.get()) == 0)
             return;
-        const std::string reason = std::string("cannot flush its folder: ") + std::strerror(errno);
+        const std::string reason = systemError("cannot flush its folder");
         m_progress.failedAfterwards(replaced.size());
         const std::lock_guard<std::mutex> lock(m_mutex);
         for (const std::string &path : replaced)

@@ -22,10 +22,6 @@ std::string joined(const std::string &folder, const std::string &name) {
     return folder.empty() ? name : folder + '/' + name;
 }
 
-std::string systemError(const char *what) {
-    return std::string(what) + ": " + std::strerror(errno);
-}
-
 // Files one entry of a folder under what it is.
 void collectEntry(int dirFd, const std::string &folder, const std::string &name,
                   std::vector<std::string> &subfolders, Listing &listing) {
@@ -83,6 +79,10 @@ Listing collectFiles(int lockerFd, const Skip &skip) {
         collectFolder(dir.get(), folder, skip, listing, folders);
     }
     return listing;
+}
+
+std::string systemError(const char *what) {
+    return std::string(what) + ": " + std::strerror(errno);
 }
 
 int openLockerFolder(int lockerFd, const std::string &folder) {

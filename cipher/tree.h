@@ -25,6 +25,9 @@ struct Failure {
     bool replaced = false;
 };
 
+// A failure's reason: what could not be done, and the system's error (errno) that stopped it.
+std::string systemError(const char *what);
+
 struct Listing {
     std::vector<LockerFile> files;
     // Folders that could not be listed and entries whose type could not be read.
