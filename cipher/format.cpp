@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace zentil {
@@ -67,6 +69,18 @@ private:
     off_t m_offset = 0;
     off_t m_advised = 0;
 };
+
+// The chunks a stream works on, one set per thread and kept for its next files: allocating and
+// clearing them for every file cost more than the cipher on a locker of small files.
+struct ChunkBuffers {
+    unsigned char plain[2][kChunkSize];
+    unsigned char sealed[kChunkSize + kChunkOverhead];
+};
+
+ChunkBuffers &chunkBuffers() {
+    thread_local const std::unique_ptr<ChunkBuffers> buffers(new ChunkBuffers);
+    return *buffers;
+}
 
 // The stream's state holds the key: wiped when the stream is done, however it ends.
 struct StreamState {
@@ -150,28 +164,28 @@ std::string encryptStream(int inFd, int outFd, const Key &key, const KeyParamete
     // The first chunk seals the whole header with it.
     Bytes sealedHeader = header;
     // One chunk is read ahead, so that the last chunk is known when it is sealed.
-    Bytes current(kChunkSize), next(kChunkSize), sealed(kChunkSize + kChunkOverhead);
-    ssize_t currentSize = in.read(current.data(), kChunkSize);
+    ChunkBuffers &buffers = chunkBuffers();
+    unsigned char *current = buffers.plain[0], *next = buffers.plain[1];
+    ssize_t currentSize = in.read(current, kChunkSize);
     for (;;) {
         if (currentSize < 0)
             return readError();
-        const ssize_t nextSize = static_cast<std::size_t>(currentSize) == kChunkSize
-                                     ? in.read(next.data(), kChunkSize)
-                                     : 0;
+        const ssize_t nextSize =
+            static_cast<std::size_t>(currentSize) == kChunkSize ? in.read(next, kChunkSize) : 0;
         if (nextSize < 0)
             return readError();
         const bool last = nextSize == 0;
         unsigned long long sealedSize = 0;
         crypto_secretstream_xchacha20poly1305_push(
-            &stream.state, sealed.data(), &sealedSize, current.data(),
+            &stream.state, buffers.sealed, &sealedSize, current,
             static_cast<unsigned long long>(currentSize), sealedHeader.data(), sealedHeader.size(),
             last ? crypto_secretstream_xchacha20poly1305_TAG_FINAL : 0);
         sealedHeader.clear();
-        if (!out.write(sealed.data(), sealedSize))
+        if (!out.write(buffers.sealed, sealedSize))
             return writeError(out);
         if (last)
             return out.finish() ? std::string() : writeError(out);
-        current.swap(next);
+        std::swap(current, next);
         currentSize = nextSize;
     }
 }
@@ -200,9 +214,10 @@ std::string decryptStream(int inFd, int outFd, KeyStore &keys) {
             &stream.state, header.data() + kHeaderSize - kStreamHeaderSize, key->data()) != 0)
         return "damaged header";
     Bytes sealedHeader = version == kVersion ? header : Bytes();
-    Bytes sealed(kChunkSize + kChunkOverhead), plain(kChunkSize);
+    ChunkBuffers &buffers = chunkBuffers();
+    unsigned char *sealed = buffers.sealed, *plain = buffers.plain[0];
     for (;;) {
-        const ssize_t sealedSize = in.read(sealed.data(), sealed.size());
+        const ssize_t sealedSize = in.read(sealed, sizeof buffers.sealed);
         if (sealedSize < 0)
             return readError();
         if (static_cast<std::size_t>(sealedSize) < kChunkOverhead)
@@ -210,12 +225,12 @@ std::string decryptStream(int inFd, int outFd, KeyStore &keys) {
         unsigned long long plainSize = 0;
         unsigned char tag = 0;
         if (crypto_secretstream_xchacha20poly1305_pull(
-                &stream.state, plain.data(), &plainSize, &tag, sealed.data(),
+                &stream.state, plain, &plainSize, &tag, sealed,
                 static_cast<unsigned long long>(sealedSize), sealedHeader.data(),
                 sealedHeader.size()) != 0)
             return "does not authenticate (wrong password or damaged data)";
         sealedHeader.clear();
-        if (!out.write(plain.data(), plainSize))
+        if (!out.write(plain, plainSize))
             return writeError(out);
         if (tag == crypto_secretstream_xchacha20poly1305_TAG_FINAL)
             break;
