@@ -30,10 +30,11 @@ namespace {
 // The files are worked on in batches that share one flush of the file system between writing
 // their new files and renaming them: a flush of its own for every file would cost the disk a
 // commit per file. While one batch is flushed and renamed, the next is written. A batch is
-// bounded so that its temporary files take little room on the disk, and so that two batches'
-// descriptors (three a file) stay within what the process may open.
+// bounded so that its temporary files take little room on the disk, so that two batches'
+// descriptors (three a file) stay within what the process may open, and so that a locker of a
+// few hundred MiB already makes several batches whose flushes overlap the writing.
 constexpr std::size_t kBatchFiles = 1024;
-constexpr std::uint64_t kBatchBytes = 256 << 20;
+constexpr std::uint64_t kBatchBytes = 64 << 20;
 // A few more threads than cores, so that one waiting for the disk leaves the cores busy.
 const std::size_t kThreads = std::thread::hardware_concurrency() + 2;
 // Renames and releases mostly wait for the disk: many at once keep it busy.
