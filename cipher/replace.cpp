@@ -118,8 +118,7 @@ void StagedReplacement::stage(const Transform &transform,
     // The name may have been given to a FIFO or a device since the listing: opening without
     // blocking keeps zentil from waiting forever for a writer, and the type is read from what
     // was opened.
-    m_in.reset(
-        ::openat(m_dir.get(), m_name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    m_in.reset(::openat(m_dir, m_name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (m_in.get() < 0 || ::fstat(m_in.get(), &m_original) != 0) {
         m_error = systemError("cannot open");
         return;
@@ -138,7 +137,7 @@ void StagedReplacement::stage(const Transform &transform,
     }
     if (!wanted(m_in.get()))
         return;
-    m_out.emplace(m_dir.get(), m_name, temporaryName, markAsOurs);
+    m_out.emplace(m_dir, m_name, temporaryName, markAsOurs);
     if (m_out->fd() < 0) {
         m_error = systemError("cannot create a temporary file");
         return;
@@ -152,7 +151,7 @@ Replacement StagedReplacement::commit(const std::string &flushError) {
     if (!m_out)
         return {m_error};
     std::string error = flushError;
-    if (error.empty() && !(m_lease->unchanged() && sameName(m_dir.get(), m_name, m_original)))
+    if (error.empty() && !(m_lease->unchanged() && sameName(m_dir, m_name, m_original)))
         error = kInUse;
     if (error.empty() && !m_out->commit())
         error = systemError("cannot replace");

@@ -43,7 +43,7 @@ struct Replacement {
 // (kInUse).
 class StagedReplacement {
 public:
-    // Takes dirFd, an open folder, and closes it when done.
+    // dirFd is the file's folder, which must stay open while this lives.
     StagedReplacement(int dirFd, const std::string &name, const Transform &transform,
                       const std::function<bool(int in)> &wanted);
     StagedReplacement(const StagedReplacement &) = delete;
@@ -58,13 +58,12 @@ public:
 private:
     void stage(const Transform &transform, const std::function<bool(int in)> &wanted);
 
-    Fd m_dir;
+    int m_dir;
     std::string m_name;
     Fd m_in;
     struct stat m_original {};
     std::optional<ReadLease> m_lease;
-    // The new file; it goes, and with it a temporary that never took the original's name, before
-    // the folder is closed.
+    // The new file; a temporary that never took the original's name goes with it.
     std::optional<FileReplacement> m_out;
     std::string m_error;
 };

@@ -101,8 +101,20 @@ public:
     }
 
 private:
-    // The files of a batch, each with its staged replacement, or none where even that failed.
-    using Batch = std::vector<std::pair<const LockerFile *, std::unique_ptr<StagedReplacement>>>;
+    // A folder of the locker, opened once for all of a batch's files in it; error says why it
+    // could not be.
+    struct Folder {
+        Fd fd;
+        std::string error;
+    };
+
+    // The folders of a batch's files, by their paths, and the files, each with its staged
+    // replacement, or none where even that failed. The files go first, while their folders are
+    // still open.
+    struct Batch {
+        std::map<std::string, Folder> folders;
+        std::vector<std::pair<const LockerFile *, std::unique_ptr<StagedReplacement>>> files;
+    };
 
     static std::size_t batchEnd(const std::vector<LockerFile> &files, std::size_t first,
                                 std::size_t batchFiles) {
@@ -116,9 +128,18 @@ private:
     }
 
     Batch stageBatch(const std::vector<LockerFile> &files, std::size_t first, std::size_t end) {
-        Batch batch(end - first);
-        inParallel(batch.size(), [&](std::size_t i) {
-            batch[i] = {&files[first + i], stage(files[first + i])};
+        Batch batch;
+        for (std::size_t i = first; i < end; ++i)
+            batch.folders.try_emplace(files[i].folder);
+        for (auto &[path, folder] : batch.folders) {
+            folder.fd.reset(openLockerFolder(m_lockerFd, path));
+            if (!folder.fd.valid())
+                folder.error = systemError("cannot open its folder");
+        }
+        batch.files.resize(end - first);
+        inParallel(batch.files.size(), [&](std::size_t i) {
+            const LockerFile &file = files[first + i];
+            batch.files[i] = {&file, stage(file, batch.folders.at(file.folder))};
         });
         return batch;
     }
@@ -130,9 +151,9 @@ private:
         const std::string flushError =
             ::syncfs(m_lockerFd) == 0 ? std::string() : systemError("cannot flush");
         inParallel(
-            batch.size(),
+            batch.files.size(),
             [&](std::size_t i) {
-                auto &[file, staged] = batch[i];
+                auto &[file, staged] = batch.files[i];
                 if (staged)
                     commit(*file, *staged, flushError);
                 staged.reset();
@@ -140,16 +161,15 @@ private:
             kReleaseThreads);
     }
 
-    std::unique_ptr<StagedReplacement> stage(const LockerFile &file) {
-        const int dirFd = openLockerFolder(m_lockerFd, file.folder);
-        if (dirFd < 0) {
+    std::unique_ptr<StagedReplacement> stage(const LockerFile &file, const Folder &folder) {
+        if (!folder.fd.valid()) {
             m_progress.fileDone(file.size, true);
-            record(file, {systemError("cannot open its folder")});
+            record(file, {folder.error});
             return nullptr;
         }
         const bool encrypting = m_mode == Mode::Encrypt;
         auto staged = std::make_unique<StagedReplacement>(
-            dirFd, file.name, encrypting ? encryptor() : decryptor(),
+            folder.fd.get(), file.name, encrypting ? encryptor() : decryptor(),
             [encrypting](int in) { return isEncrypted(in) != encrypting; });
         m_progress.fileDone(file.size, !staged->error().empty());
         return staged;
