@@ -10,6 +10,18 @@ namespace {
 // A name taken this many times over is not down to chance.
 constexpr int kAttempts = 100;
 
+// Gives the unnamed file fd a name in the folder dirFd. Linux 6.10 and later link it by its
+// descriptor; before, only a privileged process may, and the others go through /proc, whose
+// lookup costs more than the link itself.
+bool linkUnnamed(int fd, int dirFd, const std::string &name) {
+    if (::linkat(fd, "", dirFd, name.c_str(), AT_EMPTY_PATH) == 0)
+        return true;
+    if (errno != ENOENT && errno != EPERM)
+        return false;
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), dirFd, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
 } // namespace
 
 FileReplacement::FileReplacement(int dirFd, std::string target, const Names &names,
@@ -27,12 +39,11 @@ bool FileReplacement::createUnnamed(const Names &names, const Mark &mark) {
     m_file.reset(::openat(m_dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR));
     if (!m_file.valid())
         return false;
-    const std::string self = "/proc/self/fd/" + std::to_string(m_file.get());
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         const std::string name = names();
         if (name.empty() || !mark(m_file.get(), name))
             break;
-        if (::linkat(AT_FDCWD, self.c_str(), m_dir, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        if (linkUnnamed(m_file.get(), m_dir, name)) {
             m_temporary = name;
             return true;
         }

@@ -1,14 +1,16 @@
 // Preloaded into zentil to make one call of the disk fail, as a failing or full disk would:
 // FAULT_CALL names the call (write, fsync, rename, read or fdopendir; fsync stands for syncfs
-// too), FAULT_AT which one, counted from 1 across the process among the calls on the locker and
-// what lies in it ("3+": the third and every one after), and FAULT_ERRNO the error (EIO unless
-// given). With FAULT_LOG, every write, flush
-// and rename on the locker is also written to that file, one line each: "write <file>",
-// "fsync <file or folder>", "syncfs <path>" or "rename <from> <to> <file>", where a file is
-// named by its inode ("ino:123"), which it keeps from before it has a name, and a folder by its
-// path.
+// too; flink stands for a kernel before 6.10, which refuses to link an unnamed file by its
+// descriptor, and for the creation of a named file too, which is the other way around it), FAULT_AT
+// which one, counted from 1 across the process among the calls on the locker and what lies in it
+// ("3+": the third and every one after), and FAULT_ERRNO the error (EIO unless given). With
+// FAULT_LOG, every write, flush and rename on the locker is also written to that file, one line
+// each: "write <file>", "fsync <file or folder>", "syncfs <path>" or "rename <from> <to> <file>",
+// where a file is named by its inode ("ino:123"), which it keeps from before it has a name, and a
+// folder by its path.
 #include <atomic>
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -118,6 +120,23 @@ int renameat(int fromDir, const char *from, int toDir, const char *to) {
         fromDir);
     return real<int (*)(int, const char *, int, const char *)>("renameat")(fromDir, from, toDir,
                                                                            to);
+}
+
+int openat(int dir, const char *path, int flags, ...) {
+    va_list rest;
+    va_start(rest, flags);
+    const mode_t mode = va_arg(rest, mode_t);
+    va_end(rest);
+    if ((flags & O_CREAT) && failNow("flink", dir))
+        return -1;
+    return real<int (*)(int, const char *, int, ...)>("openat")(dir, path, flags, mode);
+}
+
+int linkat(int fromDir, const char *from, int toDir, const char *to, int flags) {
+    if ((flags & AT_EMPTY_PATH) && failNow("flink", toDir))
+        return -1;
+    return real<int (*)(int, const char *, int, const char *, int)>("linkat")(fromDir, from, toDir,
+                                                                              to, flags);
 }
 
 ssize_t read(int fd, void *data, size_t size) {

@@ -15,6 +15,7 @@ private slots:
     void aFailingDiskLosesNothingAndTheNoteTellsTheTruth();
     void everyChangeIsOnTheDiskInOrderAndEachFolderFlushedOnce();
     void foldersThatCannotBeListedHoldNoDescriptors();
+    void kernelsThatRefuseLinksByDescriptorStillGetEveryFile();
 };
 
 namespace {
@@ -26,6 +27,17 @@ const QMap<QString, QByteArray> &originals() {
         {"sub/other", randomBytes(70'000)},
     };
     return files;
+}
+
+// zentil's environment with the shim that makes call number at (see faultshim.cpp) fail.
+QProcessEnvironment faulty(const char *call, const QString &at, int error) {
+    QProcessEnvironment fault;
+    fault.insert("LD_PRELOAD", FAULT_SHIM);
+    fault.insert("ASAN_OPTIONS", "verify_asan_link_order=0");
+    fault.insert("FAULT_CALL", call);
+    fault.insert("FAULT_AT", at);
+    fault.insert("FAULT_ERRNO", QString::number(error));
+    return fault;
 }
 
 // The note's lines that name a file, each under the heading it stands below.
@@ -66,13 +78,7 @@ void TestZentilFaults::aFailingDiskLosesNothingAndTheNoteTellsTheTruth() {
                 const auto before = QByteArray(mode) == "decrypt" ? locked.contents() : originals();
                 for (auto it = before.begin(); it != before.end(); ++it)
                     folder.put(it.key(), it.value());
-                QProcessEnvironment fault;
-                fault.insert("LD_PRELOAD", FAULT_SHIM);
-                fault.insert("ASAN_OPTIONS", "verify_asan_link_order=0");
-                fault.insert("FAULT_CALL", c.call);
-                fault.insert("FAULT_AT", QString::number(at));
-                fault.insert("FAULT_ERRNO", QString::number(c.error));
-                folder.run(mode, fault);
+                folder.run(mode, faulty(c.call, QString::number(at), c.error));
 
                 const auto after = folder.contents();
                 const auto lines = noteLines(folder.errorNote());
@@ -140,15 +146,23 @@ void TestZentilFaults::foldersThatCannotBeListedHoldNoDescriptors() {
     for (int i = 0; i < 40; ++i)
         folder.put(QStringLiteral("d%1/x").arg(i), "plain");
     folder.put("a", "plain");
-    QProcessEnvironment fault;
-    fault.insert("LD_PRELOAD", FAULT_SHIM);
-    fault.insert("ASAN_OPTIONS", "verify_asan_link_order=0");
-    fault.insert("FAULT_CALL", "fdopendir");
-    fault.insert("FAULT_AT", "2+"); // every folder but the locker itself
-    fault.insert("FAULT_ERRNO", QString::number(ENOMEM));
-    QCOMPARE(folder.run("encrypt", fault), 1);
+    // Every folder but the locker itself.
+    QCOMPARE(folder.run("encrypt", faulty("fdopendir", "2+", ENOMEM)), 1);
     QVERIFY(folder.contents()["a"].startsWith("ZENTIL"));
     QCOMPARE(folder.errorNote().count(QString::fromUtf8(std::strerror(ENOMEM))), 40);
+}
+
+// Before Linux 6.10 an unprivileged process cannot link an unnamed file by its descriptor.
+void TestZentilFaults::kernelsThatRefuseLinksByDescriptorStillGetEveryFile() {
+    ZentilFolder folder;
+    for (auto it = originals().begin(); it != originals().end(); ++it)
+        folder.put(it.key(), it.value());
+    const QProcessEnvironment oldKernel = faulty("flink", "1+", ENOENT);
+    QCOMPARE(folder.run("encrypt", oldKernel), 0);
+    for (const QByteArray &contents : folder.contents())
+        QVERIFY(contents.startsWith("ZENTIL"));
+    QCOMPARE(folder.run("decrypt", oldKernel), 0);
+    QVERIFY(folder.contents() == originals());
 }
 
 QTEST_GUILESS_MAIN(TestZentilFaults)
