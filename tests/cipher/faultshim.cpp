@@ -125,7 +125,8 @@ int renameat(int fromDir, const char *from, int toDir, const char *to) {
 int openat(int dir, const char *path, int flags, ...) {
     va_list rest;
     va_start(rest, flags);
-    const mode_t mode = va_arg(rest, mode_t);
+    const bool creates = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE;
+    const mode_t mode = creates ? va_arg(rest, mode_t) : 0;
     va_end(rest);
     if ((flags & O_CREAT) && failNow("flink", dir))
         return -1;
