@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/limits.h>
+#include <memory>
 #include <sodium.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -19,14 +21,22 @@ namespace {
 constexpr std::size_t kSuffixSize = 6;
 constexpr char kTemporaryMark[] = "user.zentil.temporary";
 
+// Random bytes drawn for many names at once: each draw is a system call.
+unsigned char randomByte() {
+    thread_local unsigned char pool[256];
+    thread_local std::size_t used = sizeof pool;
+    if (used == sizeof pool) {
+        randombytes_buf(pool, sizeof pool);
+        used = 0;
+    }
+    return pool[used++];
+}
+
 std::string randomSuffix() {
     static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    // One call for all six characters: each call is a system call, once per file adds up.
-    unsigned char bytes[kSuffixSize];
-    randombytes_buf(bytes, sizeof bytes);
     std::string suffix(kSuffixSize, 'x');
-    for (std::size_t i = 0; i < kSuffixSize; ++i)
-        suffix[i] = alphabet[bytes[i] % (sizeof alphabet - 1)];
+    for (char &c : suffix)
+        c = alphabet[randomByte() % (sizeof alphabet - 1)];
     return suffix;
 }
 
@@ -52,18 +62,25 @@ bool privileged(const std::string &name) {
     return name.rfind("security.", 0) == 0 || name.rfind("trusted.", 0) == 0;
 }
 
+// Room for the longest list of attribute names and the largest value that Linux allows, kept by
+// each thread for its next files: clearing it anew for every file cost more than the copy.
+struct AttributeBuffers {
+    char names[XATTR_LIST_MAX];
+    char value[XATTR_SIZE_MAX];
+};
+
 // Copies the extended attributes, access lists included, from one file to the other.
 std::string copyAttributes(int in, int out) {
-    std::vector<char> names(std::size_t{64} * 1024), value(std::size_t{64} * 1024);
-    const ssize_t size = ::flistxattr(in, names.data(), names.size());
+    thread_local const std::unique_ptr<AttributeBuffers> buffers(new AttributeBuffers);
+    char *const names = buffers->names, *const value = buffers->value;
+    const ssize_t size = ::flistxattr(in, names, sizeof buffers->names);
     if (size < 0)
         return errno == ENOTSUP ? std::string() : systemError("cannot read its attributes");
-    for (const char *name = names.data(); name < names.data() + size;
-         name += std::strlen(name) + 1) {
+    for (const char *name = names; name < names + size; name += std::strlen(name) + 1) {
         if (std::strcmp(name, kTemporaryMark) == 0)
             continue; // left behind where the file's owner is another user
-        const ssize_t valueSize = ::fgetxattr(in, name, value.data(), value.size());
-        if ((valueSize < 0 || ::fsetxattr(out, name, value.data(), valueSize, 0) != 0) &&
+        const ssize_t valueSize = ::fgetxattr(in, name, value, sizeof buffers->value);
+        if ((valueSize < 0 || ::fsetxattr(out, name, value, valueSize, 0) != 0) &&
             !(privileged(name) && (errno == EPERM || errno == ENOTSUP)))
             return systemError((std::string("cannot keep its attribute ") + name).c_str());
     }
