@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <memory>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -78,8 +77,8 @@ struct ChunkBuffers {
 };
 
 ChunkBuffers &chunkBuffers() {
-    thread_local const std::unique_ptr<ChunkBuffers> buffers(new ChunkBuffers);
-    return *buffers;
+    thread_local std::vector<ChunkBuffers> buffers(1);
+    return buffers.front();
 }
 
 // The stream's state holds the key: wiped when the stream is done, however it ends.

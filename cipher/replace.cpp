@@ -7,7 +7,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/limits.h>
-#include <memory>
 #include <sodium.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -71,15 +70,15 @@ struct AttributeBuffers {
 
 // Copies the extended attributes, access lists included, from one file to the other.
 std::string copyAttributes(int in, int out) {
-    thread_local const std::unique_ptr<AttributeBuffers> buffers(new AttributeBuffers);
-    char *const names = buffers->names, *const value = buffers->value;
-    const ssize_t size = ::flistxattr(in, names, sizeof buffers->names);
+    thread_local std::vector<AttributeBuffers> buffers(1);
+    char *const names = buffers.front().names, *const value = buffers.front().value;
+    const ssize_t size = ::flistxattr(in, names, XATTR_LIST_MAX);
     if (size < 0)
         return errno == ENOTSUP ? std::string() : systemError("cannot read its attributes");
     for (const char *name = names; name < names + size; name += std::strlen(name) + 1) {
         if (std::strcmp(name, kTemporaryMark) == 0)
             continue; // left behind where the file's owner is another user
-        const ssize_t valueSize = ::fgetxattr(in, name, value, sizeof buffers->value);
+        const ssize_t valueSize = ::fgetxattr(in, name, value, XATTR_SIZE_MAX);
         if ((valueSize < 0 || ::fsetxattr(out, name, value, valueSize, 0) != 0) &&
             !(privileged(name) && (errno == EPERM || errno == ENOTSUP)))
             return systemError((std::string("cannot keep its attribute ") + name).c_str());
