@@ -133,6 +133,10 @@ KeyParameters parametersOf(const unsigned char *header) {
     return parameters;
 }
 
+bool hasOurLimits(const KeyParameters &parameters) {
+    return parameters.opslimit == kOpslimit && parameters.memlimit == kMemlimit;
+}
+
 std::string readError() {
     return std::string("cannot read: ") + std::strerror(errno);
 }
@@ -147,6 +151,17 @@ bool isEncrypted(int fd) {
     unsigned char header[sizeof kMagic + 2];
     return ::pread(fd, header, sizeof header, 0) == static_cast<ssize_t>(sizeof header) &&
            versionOf(header) != 0;
+}
+
+std::optional<KeyParameters> keyParametersOf(int fd) {
+    unsigned char header[kHeaderSize];
+    if (::pread(fd, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||
+        versionOf(header) == 0)
+        return std::nullopt;
+    const KeyParameters parameters = parametersOf(header);
+    if (!hasOurLimits(parameters))
+        return std::nullopt;
+    return parameters;
 }
 
 std::string encryptStream(int inFd, int outFd, const Key &key, const KeyParameters &parameters) {
@@ -202,7 +217,7 @@ std::string decryptStream(int inFd, int outFd, KeyStore &keys) {
     if (version == 0)
         return "an unknown version of the format";
     const KeyParameters parameters = parametersOf(header.data());
-    if (parameters.opslimit != kOpslimit || parameters.memlimit != kMemlimit)
+    if (!hasOurLimits(parameters))
         return "key limits that zentil never writes";
     const Key *key = keys.keyFor(parameters);
     if (!key)

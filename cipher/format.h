@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // The encrypted file (docs/format.md): a fixed header that describes how its key was derived,
@@ -41,6 +42,10 @@ class KeyStore;
 
 // True when the file behind fd starts with the header of an encrypted file.
 bool isEncrypted(int fd);
+
+// How the key of the encrypted file behind fd was derived, when its header says so with the
+// only limits that zentil accepts; nothing for any other file.
+std::optional<KeyParameters> keyParametersOf(int fd);
 
 // Reads all of in and writes its encrypted form to out. Returns an empty string on success,
 // otherwise why it failed.

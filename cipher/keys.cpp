@@ -32,6 +32,16 @@ void KeyStore::prepare(const KeyParameters &parameters) {
     entryFor(parameters);
 }
 
+void KeyStore::prepareFirst(const KeyParameters &parameters) {
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_keys.empty())
+            return;
+    }
+    // Threads that get here at once may each start one: a few at most.
+    entryFor(parameters);
+}
+
 const Key *KeyStore::keyFor(const KeyParameters &parameters) {
     Entry &entry = entryFor(parameters);
     return entry.derived.get() ? &entry.key : nullptr;

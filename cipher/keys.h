@@ -25,6 +25,10 @@ public:
 
     // Starts deriving the key for these parameters, for keyFor to find it ready or nearer.
     void prepare(const KeyParameters &parameters);
+    // Starts deriving the key for these parameters unless a key is already known or on its way:
+    // the first key of a run is worth starting early, while many at once would each take their
+    // thread and their memory.
+    void prepareFirst(const KeyParameters &parameters);
     // The key for these parameters, once derived; nullptr when it cannot be (out of memory).
     const Key *keyFor(const KeyParameters &parameters);
 

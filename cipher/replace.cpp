@@ -121,16 +121,15 @@ bool isOurTemporary(int dirFd, const std::string &name) {
            name.compare(0, std::string::npos, mark, static_cast<std::size_t>(size)) == 0;
 }
 
-StagedReplacement::StagedReplacement(int dirFd, const std::string &name, const Transform &transform,
+StagedReplacement::StagedReplacement(int dirFd, const std::string &name,
                                      const std::function<bool(int in)> &wanted)
     : m_dir(dirFd), m_name(name) {
-    stage(transform, wanted);
+    open(wanted);
     if (!m_error.empty())
         m_out.reset();
 }
 
-void StagedReplacement::stage(const Transform &transform,
-                              const std::function<bool(int in)> &wanted) {
+void StagedReplacement::open(const std::function<bool(int in)> &wanted) {
     // The name may have been given to a FIFO or a device since the listing: opening without
     // blocking keeps zentil from waiting forever for a writer, and the type is read from what
     // was opened.
@@ -154,13 +153,18 @@ void StagedReplacement::stage(const Transform &transform,
     if (!wanted(m_in.get()))
         return;
     m_out.emplace(m_dir, m_name, temporaryName, markAsOurs);
-    if (m_out->fd() < 0) {
+    if (m_out->fd() < 0)
         m_error = systemError("cannot create a temporary file");
+}
+
+void StagedReplacement::write(const Transform &transform) {
+    if (!m_out)
         return;
-    }
     m_error = transform(m_in.get(), m_out->fd());
     if (m_error.empty())
         m_error = finish(m_in.get(), m_out->fd(), m_original);
+    if (!m_error.empty())
+        m_out.reset();
 }
 
 Replacement StagedReplacement::commit(const std::string &flushError) {

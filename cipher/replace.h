@@ -33,22 +33,26 @@ struct Replacement {
     bool replaced = false;
 };
 
-// A file's replacement, in two steps, so that many files can share one flush: the new file is
-// written beside the original under a temporary name and given the original's owner, mode,
-// extended attributes and times; once the caller has put it on the disk (syncfs), commit()
-// renames it over the original, so that at every moment the name holds either the whole old file
-// or the whole new one. The caller then flushes the folder before it reports success, once for
-// all the files that it replaced there. Only a regular file that wanted(in) says needs it is
-// replaced. A file that is open for writing elsewhere, or changes meanwhile, is left as it is
-// (kInUse).
+// A file's replacement, in steps, so that many files can share one flush: the file is opened
+// and a temporary file created beside it; write() fills the temporary and gives it the original's
+// owner, mode, extended attributes and times; once the caller has put it on the disk (syncfs),
+// commit() renames it over the original, so that at every moment the name holds either the whole
+// old file or the whole new one. The caller then flushes the folder before it reports success,
+// once for all the files that it replaced there. Only a regular file that wanted(in) says needs
+// it is replaced. A file that is open for writing elsewhere, or changes meanwhile, is left as it
+// is (kInUse).
 class StagedReplacement {
 public:
-    // dirFd is the file's folder, which must stay open while this lives.
-    StagedReplacement(int dirFd, const std::string &name, const Transform &transform,
+    // Opens the file name in the folder dirFd, which must stay open while this lives, and creates
+    // its temporary where wanted(in) says that it needs replacing.
+    StagedReplacement(int dirFd, const std::string &name,
                       const std::function<bool(int in)> &wanted);
     StagedReplacement(const StagedReplacement &) = delete;
     StagedReplacement &operator=(const StagedReplacement &) = delete;
 
+    // Writes the new file from the original through transform and gives it the original's
+    // metadata.
+    void write(const Transform &transform);
     // Why the file cannot be replaced, "" while it can be or needs nothing.
     const std::string &error() const { return m_error; }
     // Renames the temporary over the original. flushError is why the temporary may not be on the
@@ -56,7 +60,7 @@ public:
     Replacement commit(const std::string &flushError);
 
 private:
-    void stage(const Transform &transform, const std::function<bool(int in)> &wanted);
+    void open(const std::function<bool(int in)> &wanted);
 
     int m_dir;
     std::string m_name;

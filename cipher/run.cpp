@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <thread>
@@ -136,10 +137,19 @@ private:
             if (!folder.fd.valid())
                 folder.error = systemError("cannot open its folder");
         }
+        // The files are opened first and written after: opening needs no key, and goes on while
+        // the first key is still being derived.
         batch.files.resize(end - first);
         inParallel(batch.files.size(), [&](std::size_t i) {
             const LockerFile &file = files[first + i];
-            batch.files[i] = {&file, stage(file, batch.folders.at(file.folder))};
+            batch.files[i] = {&file, open(file, batch.folders.at(file.folder))};
+        });
+        const Transform transform = m_mode == Mode::Encrypt ? encryptor() : decryptor();
+        inParallel(batch.files.size(), [&](std::size_t i) {
+            auto &[file, staged] = batch.files[i];
+            if (staged)
+                staged->write(transform);
+            m_progress.fileDone(file->size, !staged || !staged->error().empty());
         });
         return batch;
     }
@@ -161,18 +171,20 @@ private:
             kReleaseThreads);
     }
 
-    std::unique_ptr<StagedReplacement> stage(const LockerFile &file, const Folder &folder) {
+    std::unique_ptr<StagedReplacement> open(const LockerFile &file, const Folder &folder) {
         if (!folder.fd.valid()) {
-            m_progress.fileDone(file.size, true);
             record(file, {folder.error});
             return nullptr;
         }
-        const bool encrypting = m_mode == Mode::Encrypt;
-        auto staged = std::make_unique<StagedReplacement>(
-            folder.fd.get(), file.name, encrypting ? encryptor() : decryptor(),
-            [encrypting](int in) { return isEncrypted(in) != encrypting; });
-        m_progress.fileDone(file.size, !staged->error().empty());
-        return staged;
+        if (m_mode == Mode::Encrypt)
+            return std::make_unique<StagedReplacement>(folder.fd.get(), file.name,
+                                                       [](int in) { return !isEncrypted(in); });
+        // The first file opened for decryption starts the derivation of its key.
+        return std::make_unique<StagedReplacement>(folder.fd.get(), file.name, [this](int in) {
+            if (const std::optional<KeyParameters> parameters = keyParametersOf(in))
+                m_keys.prepareFirst(*parameters);
+            return isEncrypted(in);
+        });
     }
 
     void commit(const LockerFile &file, StagedReplacement &staged, const std::string &flushError) {
