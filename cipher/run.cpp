@@ -130,13 +130,7 @@ private:
 
     Batch stageBatch(const std::vector<LockerFile> &files, std::size_t first, std::size_t end) {
         Batch batch;
-        for (std::size_t i = first; i < end; ++i)
-            batch.folders.try_emplace(files[i].folder);
-        for (auto &[path, folder] : batch.folders) {
-            folder.fd.reset(openLockerFolder(m_lockerFd, path));
-            if (!folder.fd.valid())
-                folder.error = systemError("cannot open its folder");
-        }
+        batch.folders = openFolders(files, first, end);
         // The files are opened first and written after: opening needs no key, and goes on while
         // the first key is still being derived.
         batch.files.resize(end - first);
@@ -152,6 +146,19 @@ private:
             m_progress.fileDone(file->size, !staged || !staged->error().empty());
         });
         return batch;
+    }
+
+    std::map<std::string, Folder> openFolders(const std::vector<LockerFile> &files,
+                                              std::size_t first, std::size_t end) const {
+        std::map<std::string, Folder> folders;
+        for (std::size_t i = first; i < end; ++i)
+            folders.try_emplace(files[i].folder);
+        for (auto &[path, folder] : folders) {
+            folder.fd.reset(openLockerFolder(m_lockerFd, path));
+            if (!folder.fd.valid())
+                folder.error = systemError("cannot open its folder");
+        }
+        return folders;
     }
 
     // Puts the batch's new files on the disk, then gives them their names. The originals are let
@@ -181,9 +188,10 @@ private:
                                                        [](int in) { return !isEncrypted(in); });
         // The first file opened for decryption starts the derivation of its key.
         return std::make_unique<StagedReplacement>(folder.fd.get(), file.name, [this](int in) {
-            if (const std::optional<KeyParameters> parameters = keyParametersOf(in))
+            const std::optional<KeyParameters> parameters = keyParametersOf(in);
+            if (parameters)
                 m_keys.prepareFirst(*parameters);
-            return isEncrypted(in);
+            return parameters || isEncrypted(in);
         });
     }
 

@@ -11,8 +11,8 @@ namespace {
 constexpr int kAttempts = 100;
 
 // Gives the unnamed file fd a name in the folder dirFd. Linux 6.10 and later link it by its
-// descriptor; before, only a privileged process may, and the others go through /proc, whose
-// lookup costs more than the link itself.
+// descriptor; before, only a privileged process may, and the others go through /proc, at the cost
+// of a lookup there for every file.
 bool linkUnnamed(int fd, int dirFd, const std::string &name) {
     if (::linkat(fd, "", dirFd, name.c_str(), AT_EMPTY_PATH) == 0)
         return true;
