@@ -18,16 +18,12 @@ constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 using Skip = std::function<bool(const std::string &)>;
 
-std::string joined(const std::string &folder, const std::string &name) {
-    return folder.empty() ? name : folder + '/' + name;
-}
-
 // Files one entry of a folder under what it is.
 void collectEntry(int dirFd, const std::string &folder, const std::string &name,
                   std::vector<std::string> &subfolders, Listing &listing) {
     struct stat info;
     if (::fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
-        listing.unlisted.push_back({joined(folder, name), systemError("cannot look at it")});
+        listing.unlisted.push_back({pathInLocker(folder, name), systemError("cannot look at it")});
     else if (S_ISDIR(info.st_mode))
         subfolders.push_back(name);
     else if (S_ISREG(info.st_mode) && isOurTemporary(dirFd, name))
@@ -58,7 +54,7 @@ void collectFolder(int dirFd, const std::string &folder, const Skip &skip, Listi
         listing.unlisted.push_back({folder, systemError("cannot list this folder")});
     ::closedir(dir);
     for (const std::string &name : subfolders)
-        folders.push_back(joined(folder, name));
+        folders.push_back(pathInLocker(folder, name));
 }
 
 } // namespace

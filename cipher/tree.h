@@ -7,14 +7,20 @@
 
 namespace zentil {
 
-// One regular file of the locker: the folder it lies in, relative to the locker ("" for the
-// locker itself), its name, and its size when it was listed.
+// The path of the entry name in a folder of the locker, relative to the locker ("" for the
+// locker itself).
+inline std::string pathInLocker(const std::string &folder, const std::string &name) {
+    return folder.empty() ? name : folder + '/' + name;
+}
+
+// One regular file of the locker: the folder it lies in, relative to the locker, its name, and
+// its size when it was listed.
 struct LockerFile {
     std::string folder;
     std::string name;
     std::uint64_t size = 0;
 
-    std::string path() const { return folder.empty() ? name : folder + '/' + name; }
+    std::string path() const { return pathInLocker(folder, name); }
 };
 
 // A file or folder that a run could not bring into the wanted state, and why; replaced when the
