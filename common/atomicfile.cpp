@@ -21,13 +21,17 @@ QString folderOf(const QString &path) {
     return slash == 0 ? QStringLiteral("/") : path.left(slash);
 }
 
+QString nameOf(const QString &path) {
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
 std::string nameIn(const QString &path) {
-    return QFile::encodeName(path.mid(path.lastIndexOf(u'/') + 1)).toStdString();
+    return QFile::encodeName(nameOf(path)).toStdString();
 }
 
 // ".<name of path>." in the folder of path: the start of the name of a temporary beside it.
 QString temporaryStem(const QString &path) {
-    return folderOf(path) + QStringLiteral("/.") + path.mid(path.lastIndexOf(u'/') + 1) + u'.';
+    return folderOf(path) + QStringLiteral("/.") + nameOf(path) + u'.';
 }
 
 // Replaces the file at path with data through a temporary under the first free name of those
