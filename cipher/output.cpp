@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <new>
 #include <unistd.h>
+#include <vector>
 
 namespace zentil {
 
@@ -78,15 +79,6 @@ Output::~Output() {
 }
 
 Output::Block Output::takeBlock() {
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_spare.empty()) {
-            Block block = std::move(m_spare.back());
-            m_spare.pop_back();
-            block.size = 0;
-            return block;
-        }
-    }
     Block block;
     block.bytes.reset(newBlock());
     return block;
@@ -160,8 +152,6 @@ void Output::writeBlocks() {
         lock.unlock();
         m_changed.notify_all();
         writeBlock(block);
-        lock.lock();
-        m_spare.push_back(std::move(block));
     }
 }
 

@@ -7,7 +7,6 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 namespace zentil {
 
@@ -58,7 +57,6 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Block> m_pending;
-    std::vector<Block> m_spare;
     bool m_finishing = false;
     int m_error = 0;
 };
