@@ -1,12 +1,14 @@
 // zentil: encrypts or decrypts the files of the Locker folder beside it, under the password
 // stored for this program folder. `zentil encrypt` or `zentil decrypt`; reports its progress on
-// standard output (cipher/report.h), exits 0 when every file is in the wanted state. --help and
-// --version print its usage and version.
+// standard output (cipher/report.h), exits 0 when every file is in the wanted state, and keeps the
+// folder's record of whether the locker is encrypted true. --help and --version print its usage
+// and version.
 #include "cipher/run.h"
 #include "common/commandline.h"
 #include "common/foldersettings.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 
 #include <csignal>
@@ -29,6 +31,23 @@ void guardStandardStreams() {
             ::open("/dev/null", O_RDWR);
     }
     std::signal(SIGPIPE, SIG_IGN);
+}
+
+// A run may outlive the program that started it, or run with nobody to follow it: the record is
+// kept here, where the outcome is known. A decrypt records the locker as readable before its
+// first file becomes so; an encrypt records it as encrypted once every file is.
+bool runAndRecord(zentil::Mode mode, const QString &folder, const std::string &password) {
+    const FolderSettings settings(folder);
+    const QString locker = folder + QStringLiteral("/Locker");
+    const auto opening = [&] { settings.setFilesEncrypted(false); };
+    const bool done =
+        zentil::run(mode, QFile::encodeName(locker).toStdString(), password,
+                    mode == zentil::Mode::Decrypt ? std::function<void()>(opening) : nullptr);
+    if (done && mode == zentil::Mode::Encrypt &&
+        !QDir(locker).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                              QDir::System))
+        settings.setFilesEncrypted(true);
+    return done;
 }
 
 } // namespace
@@ -55,10 +74,9 @@ int main(int argc, char **argv) {
     wipe(utf8);
     // Without a password nothing can be encrypted or decrypted: change nothing.
     const bool done =
-        !password.empty() &&
-        zentil::run(mode == QLatin1String("encrypt") ? zentil::Mode::Encrypt
-                                                     : zentil::Mode::Decrypt,
-                    QFile::encodeName(folder + QStringLiteral("/Locker")).toStdString(), password);
+        !password.empty() && runAndRecord(mode == QLatin1String("encrypt") ? zentil::Mode::Encrypt
+                                                                           : zentil::Mode::Decrypt,
+                                          folder, password);
     wipe(password);
     return done ? 0 : 1;
 }

@@ -75,9 +75,9 @@ void inParallel(std::size_t count, const std::function<void(std::size_t)> &work,
 class Worker {
 public:
     Worker(Mode mode, int lockerFd, KeyStore &keys, const KeyParameters &parameters,
-           Progress &progress)
+           Progress &progress, const std::function<void()> &beforeChanges)
         : m_mode(mode), m_lockerFd(lockerFd), m_keys(keys), m_parameters(parameters),
-          m_progress(progress) {}
+          m_progress(progress), m_beforeChanges(beforeChanges) {}
 
     std::vector<Failure> process(const std::vector<LockerFile> &files) {
         const std::size_t batchFiles = batchFilesAllowed();
@@ -165,6 +165,10 @@ private:
     // go on many threads: where the file system discards the blocks of a file as it is freed,
     // each release waits for the disk.
     void flushAndCommit(Batch &batch) {
+        if (m_beforeChanges && std::any_of(batch.files.begin(), batch.files.end(), [](auto &file) {
+                return file.second && file.second->error().empty();
+            }))
+            std::call_once(m_changing, m_beforeChanges);
         const std::string flushError =
             ::syncfs(m_lockerFd) == 0 ? std::string() : systemError("cannot flush");
         inParallel(
@@ -246,6 +250,8 @@ private:
     KeyStore &m_keys;
     const KeyParameters &m_parameters;
     Progress &m_progress;
+    const std::function<void()> &m_beforeChanges;
+    std::once_flag m_changing;
     std::mutex m_mutex;
     std::vector<Failure> m_failures;
     // The files replaced in each folder, by the folder's path.
@@ -287,7 +293,8 @@ std::string noteText(Mode mode, const std::vector<Failure> &failures) {
 
 } // namespace
 
-bool run(Mode mode, const std::string &lockerPath, const std::string &password) {
+bool run(Mode mode, const std::string &lockerPath, const std::string &password,
+         const std::function<void()> &beforeChanges) {
     // A Locker that is a symbolic link to a folder (kept on another disk, say) is worked on
     // through the link, which its owner put there. Links inside it are never followed.
     const int lockerFd = ::open(lockerPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -306,7 +313,7 @@ bool run(Mode mode, const std::string &lockerPath, const std::string &password) 
     Progress progress(listing.files, listing.unlisted.size());
     std::vector<Failure> failures = listing.unlisted;
     for (Failure &failure :
-         Worker(mode, lockerFd, keys, parameters, progress).process(listing.files))
+         Worker(mode, lockerFd, keys, parameters, progress, beforeChanges).process(listing.files))
         failures.push_back(std::move(failure));
     std::string noteName;
     if (!failures.empty())

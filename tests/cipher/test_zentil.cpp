@@ -93,6 +93,8 @@ private slots:
     void secondRunChangesNothing();
     void damagedFilesAreLeftAndNamed();
     void successfulDecryptRemovesAStaleNote();
+    void theRecordSaysWhatTheRunLeft_data();
+    void theRecordSaysWhatTheRunLeft();
     void userFilesWithOurNamesAreKept();
     void neverFollowsASymbolicLink();
     void aLockerThatIsALinkIsWorkedThroughIt();
@@ -188,6 +190,52 @@ void TestZentil::damagedFilesAreLeftAndNamed() {
         QVERIFY2(folder.errorNote().contains(QStringLiteral("\n%1: ").arg(name)), name);
     }
     QVERIFY(!folder.errorNote().contains("good"));
+}
+
+void TestZentil::theRecordSaysWhatTheRunLeft_data() {
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("file"); // "plain", "locked" here, "foreign" (another password), none
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("encrypted") << "encrypt"
+                               << "plain"
+                               << "0"
+                               << "1";
+    QTest::newRow("empty locker") << "encrypt"
+                                  << ""
+                                  << "0"
+                                  << "0";
+    QTest::newRow("decrypted") << "decrypt"
+                               << "locked"
+                               << "1"
+                               << "0";
+    QTest::newRow("nothing decrypted") << "decrypt"
+                                       << "foreign"
+                                       << "1"
+                                       << "1";
+}
+
+// A run keeps the record true with nobody to follow it: the program that started it may be gone.
+void TestZentil::theRecordSaysWhatTheRunLeft() {
+    QFETCH(QString, mode);
+    QFETCH(QString, file);
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    ZentilFolder folder;
+    QDir().mkpath(folder.locker());
+    if (file == "foreign") {
+        ZentilFolder other("another password");
+        other.put("file", "locked elsewhere");
+        QCOMPARE(other.run("encrypt"), 0);
+        folder.put("file", other.contents()["file"]);
+    } else if (!file.isEmpty()) {
+        folder.put("file", "plain");
+        if (file == "locked")
+            QCOMPARE(folder.run("encrypt"), 0);
+    }
+    folder.setSetting("Files", before);
+    folder.run(mode);
+    QCOMPARE(folder.setting("Files"), after);
 }
 
 void TestZentil::successfulDecryptRemovesAStaleNote() {
