@@ -13,14 +13,21 @@
 
 namespace {
 
-// An empty locker folder is removed, so that it is recorded as having nothing locked. One that
-// stays empty (a link to a folder elsewhere, say) has nothing locked either.
-void recordLockerState(LockerWindow &w) {
+// An empty locker folder is removed, so that it is recorded as having nothing locked. Until the
+// encrypt run has ended well, the files are still readable, and recorded so: a run cut short
+// must leave no claim that they are encrypted.
+void removeEmptyLocker(LockerWindow &w) {
     const QString locker = w.path(QStringLiteral("Locker"));
     if (isEmptyDirectory(locker))
         removeDirectory(locker);
-    const bool somethingToLock = pathExists(locker) && !isEmptyDirectory(locker);
-    w.settings().setFilesEncrypted(somethingToLock);
+    w.settings().setFilesEncrypted(false);
+}
+
+// After a run that encrypted every file. A locker that stays empty (a link to a folder
+// elsewhere, say) has nothing locked.
+void recordLocked(LockerWindow &w) {
+    const QString locker = w.path(QStringLiteral("Locker"));
+    w.settings().setFilesEncrypted(pathExists(locker) && !isEmptyDirectory(locker));
 }
 
 // The files are not all encrypted, and the program ends all the same. A run still at work is
@@ -51,7 +58,7 @@ bool announceLocked(LockerWindow &w) {
 } // namespace
 
 void lock_Click(LockerWindow &w) {
-    recordLockerState(w);
+    removeEmptyLocker(w);
     w.enterBusyLocking();
     prepareScript(w.programFolder(), kEncryptScript);
     if (!w.E_Timer->isActive())
@@ -82,10 +89,14 @@ void E_Label_Change(LockerWindow &w) {
         return failLocking(w);
     if (w.E_Label->text() == Caption::CounterDone) {
         w.E_Timer->stop();
-        if (w.cipherRun && !w.cipherRun->succeeded()) {
-            reportFailedRun(w, *w.cipherRun, QStringLiteral("encrypted"),
-                            QStringLiteral("readable"));
-            return endUnencrypted(w);
+        // No run to follow here means that a failure has already ended the sequence.
+        if (w.cipherRun) {
+            if (!w.cipherRun->succeeded()) {
+                reportFailedRun(w, *w.cipherRun, QStringLiteral("encrypted"),
+                                QStringLiteral("readable"));
+                return endUnencrypted(w);
+            }
+            recordLocked(w);
         }
         w.UnloadAll();
     }

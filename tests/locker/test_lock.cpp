@@ -36,7 +36,7 @@ void expectEncryptFailure(LockerFixture &f) {
 class TestLock : public QObject {
     Q_OBJECT
 private slots:
-    void lockerWithFilesIsRecordedAsLocked();
+    void lockerWithFilesIsRecordedReadableUntilTheRunHasEnded();
     void emptyLockerIsRemovedAndRecordedAsEmpty();
     void timelineTickByTick();
     void missingScriptEndsTheProgram();
@@ -51,12 +51,14 @@ private slots:
     void aLongRunIsWaitedForWithItsProgress();
 };
 
-void TestLock::lockerWithFilesIsRecordedAsLocked() {
+// Should the program and the run end here, nothing is encrypted yet;
+// theRunsEndDecidesHowLockingEnds shows what the end of the run records.
+void TestLock::lockerWithFilesIsRecordedReadableUntilTheRunHasEnded() {
     LockerFixture f;
     openWithEncryptScript(f);
     f.folder.writeFile("Locker/a.txt", "a");
     lock_Click(f.window);
-    QCOMPARE(f.folder.setting("Files"), "1");
+    QCOMPARE(f.folder.setting("Files"), "0");
     QCOMPARE(f.folder.readFile("Locker/a.txt"), "a");
     QCOMPARE(f.window.Label1->text(), "Locking in Progress...");
     QCOMPARE(f.window.Label1->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
