@@ -1,46 +1,13 @@
 #include "platform/core/script.h"
 
+#include "platform/core/spawn.h"
+
 #include <QFile>
 
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char **environ;
-
-namespace {
-
-// Spawns `/bin/sh <script>` in a new session with clean signal handling and its output on the
-// write end of a pipe; returns the process id, or 0.
-pid_t spawnScript(const QByteArray &script, int outputEnd) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outputEnd, STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t signalSet;
-    sigemptyset(&signalSet);
-    posix_spawnattr_setsigmask(&attributes, &signalSet);
-    sigfillset(&signalSet);
-    posix_spawnattr_setsigdefault(&attributes, &signalSet);
-    posix_spawnattr_setflags(&attributes,
-                             POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    char shell[] = "/bin/sh";
-    QByteArray path = script;
-    char *arguments[] = {shell, path.data(), nullptr};
-    pid_t pid = 0;
-    const int error = posix_spawn(&pid, shell, &actions, &attributes, arguments, environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    return error == 0 ? pid : 0;
-}
-
-} // namespace
 
 std::unique_ptr<ScriptRun> ScriptRun::start(const QString &scriptPath) {
     const QByteArray script = QFile::encodeName(scriptPath);
@@ -50,7 +17,7 @@ std::unique_ptr<ScriptRun> ScriptRun::start(const QString &scriptPath) {
     int pipe[2];
     if (::pipe2(pipe, O_CLOEXEC) != 0)
         return nullptr;
-    const pid_t pid = spawnScript(script, pipe[1]);
+    const pid_t pid = spawnShell({script}, -1, pipe[1]);
     ::close(pipe[1]);
     if (pid == 0) {
         ::close(pipe[0]);
