@@ -1,0 +1,18 @@
+#include "platform/gui/sessionhold.h"
+
+#include "platform/core/exitguard.h"
+#include "platform/gui/sessioninhibitor.h"
+
+DesktopSessionHold::DesktopSessionHold(const QString &lockScript, const QString &reason)
+    : m_guard(ExitGuard::start(lockScript)),
+      m_inhibitor(std::make_unique<SessionInhibitor>(reason)) {
+    connect(m_inhibitor.get(), &SessionInhibitor::endRequested, this, &SessionHold::endRequested);
+}
+
+DesktopSessionHold::~DesktopSessionHold() = default;
+
+void DesktopSessionHold::release() {
+    if (m_guard)
+        m_guard->release();
+    m_inhibitor.reset();
+}

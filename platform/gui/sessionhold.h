@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+class ExitGuard;
+class SessionInhibitor;
+
+// Keeps the locker from being left open by the end of the session while it lives: the desktop is
+// asked not to end the session without the user, and should this program end before the hold is
+// released, a guard process runs the lock script. Destroying the hold unreleased runs it too.
+class SessionHold : public QObject {
+    Q_OBJECT
+public:
+    // Ends the hold as the program's own decision: nothing is run.
+    virtual void release() = 0;
+
+signals:
+    // The desktop asks whether the session may end.
+    void endRequested();
+};
+
+class DesktopSessionHold : public SessionHold {
+    Q_OBJECT
+public:
+    DesktopSessionHold(const QString &lockScript, const QString &reason);
+    ~DesktopSessionHold() override;
+
+    void release() override;
+
+private:
+    std::unique_ptr<ExitGuard> m_guard;
+    std::unique_ptr<SessionInhibitor> m_inhibitor;
+};
