@@ -1,5 +1,7 @@
 #include "locker/engine/exitdecision.h"
 
+#include "locker/engine/sessionend.h"
+
 #include "locker/window/captions.h"
 #include "locker/window/changelabel.h"
 #include "locker/window/lockerwindow.h"
@@ -26,6 +28,7 @@ int Form_Unload(LockerWindow &w) {
     }
     if (w.E_Label->text() == Caption::CounterDone || w.QuitFlag == 1) {
         cancel = 0;
+        releaseSession(w);
         w.UnloadAll();
     }
     return cancel;

@@ -2,6 +2,7 @@
 
 #include "locker/engine/cipherscripts.h"
 #include "locker/engine/sequence.h"
+#include "locker/engine/sessionend.h"
 #include "locker/window/changelabel.h"
 #include "locker/window/commands.h"
 #include "locker/window/lockerwindow.h"
@@ -56,6 +57,8 @@ void D_Label_Change(LockerWindow &w) {
         if (!w.cipherRun)
             return failUnlocking(w);
         w.Label6->setText(QString::number(w.cipherRun->processId()));
+        // From its first file on the locker is open: the session is held until the program ends.
+        holdSession(w);
         w.settings().setRemovalRequested(false);
     }
     keepTimerWhileStarted(*w.D_Timer, w.Label6->text().toLongLong());

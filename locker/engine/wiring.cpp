@@ -2,11 +2,13 @@
 
 #include "locker/engine/exitdecision.h"
 #include "locker/engine/lock.h"
+#include "locker/engine/sessionend.h"
 #include "locker/engine/unlock.h"
 #include "locker/window/changelabel.h"
 #include "locker/window/lockerwindow.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QTimer>
 
@@ -19,4 +21,6 @@ void connectEngine(LockerWindow &w) {
     QObject::connect(w.nolock, &QAction::triggered, &w, [&w] { nolock_Click(w); });
     QObject::connect(w.ExitProgram, &QPushButton::clicked, &w, [&w] { ExitProgram_Click(w); });
     w.Form_Unload = [&w] { return Form_Unload(w); };
+    QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, &w,
+                     [&w](QSessionManager &manager) { answerSessionEnd(w, manager); });
 }

@@ -8,6 +8,7 @@
 #include "locker/window/passwordvalidator.h"
 #include "locker/window/progress.h"
 #include "platform/core/script.h"
+#include "platform/gui/sessionhold.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -12,6 +12,7 @@
 class ChangeLabel;
 class RunProgress;
 class ScriptRun;
+class SessionHold;
 class Dialogs;
 class Shell;
 class QAction;
@@ -98,6 +99,9 @@ public:
     // and how far it is, shown while it outlasts the ticks given to it.
     std::unique_ptr<ScriptRun> cipherRun;
     RunProgress *Progress;
+    // Held while the locker is open, so that the end of the session never leaves it open without
+    // the user's choice.
+    std::unique_ptr<SessionHold> sessionHold;
 
     // The exit menu, only ever shown as a pop-up.
     QMenu *mnuexit;

@@ -1,6 +1,7 @@
 #include "platform/gui/shell.h"
 
 #include "platform/core/files.h"
+#include "platform/gui/sessionhold.h"
 
 #include <QDesktopServices>
 #include <QProcess>
@@ -16,4 +17,9 @@ Shell::OpenResult DesktopShell::open(const QString &path) {
 
 bool DesktopShell::startProgram(const QString &program, const QString &workingDirectory) {
     return QProcess::startDetached(program, {}, workingDirectory);
+}
+
+std::unique_ptr<SessionHold> DesktopShell::holdSession(const QString &lockScript,
+                                                       const QString &reason) {
+    return std::make_unique<DesktopSessionHold>(lockScript, reason);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/gui/sessionhold.h"
 #include "platform/gui/shell.h"
 
 #include <QStringList>
@@ -18,4 +19,16 @@ public:
     };
     QList<Started> started;
     OpenResult nextOpenResult = OpenResult::Opened;
+
+    std::unique_ptr<SessionHold> holdSession(const QString &lockScript,
+                                             const QString &reason) override;
+    // Every hold taken, and how it ended: released, or destroyed unreleased (which runs the lock
+    // script in the real program).
+    enum class HoldState { Held, Released, Abandoned };
+    struct Hold {
+        QString lockScript;
+        QString reason;
+        HoldState state = HoldState::Held;
+    };
+    QList<Hold> holds;
 };
