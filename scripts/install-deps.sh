@@ -8,7 +8,7 @@ set -eu
 packages="g++ cmake make pkgconf qt6-base-dev qt6-wayland libgl-dev libsodium-dev patchelf
           fonts-texgyre fonts-comic-neue fonts-liberation fonts-dejavu-core"
 case "${1:-run}" in
-test) packages="$packages xvfb xauth xdotool x11-utils imagemagick dbus-daemon python3-pyatspi
+test) packages="$packages xvfb xauth xdotool x11-utils imagemagick dbus-daemon procps python3-pyatspi
                 clang-format clang-tidy" ;;
 clean-root) packages="$packages debootstrap xvfb xauth xdotool imagemagick" ;;
 esac

@@ -142,8 +142,9 @@ setting() {
     sed -n "s/^$1=//p" "$settings" 2>/dev/null || true
 }
 
+# Waits 5 s, or as many tenths of a second as the third argument says.
 wait_for_setting() {
-    for _ in $(seq 50); do
+    for _ in $(seq "${3:-50}"); do
         [ "$(setting "$1")" = "$2" ] && return 0
         sleep 0.1
     done
@@ -171,6 +172,36 @@ prompt=(--not "    Open Locker          Lock" --not "Exit and Lock" --named Pass
 
 locker_sums() {
     (cd "$program/Locker" && find . -type f -exec md5sum {} + | sort)
+}
+
+# The zentil runs of this program folder (not those that other tests may run meanwhile).
+zentil_runs() {
+    local pid
+    for pid in $(pgrep -x zentil); do
+        [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = "$program/zentil" ] && echo "$pid"
+    done
+    return 0
+}
+
+wait_for_zentil() {
+    for _ in $(seq 100); do
+        [ -n "$(zentil_runs)" ] && return 0
+        sleep 0.1
+    done
+    fail "no zentil run started"
+}
+
+wait_for_no_zentil() {
+    for _ in $(seq 600); do
+        [ -z "$(zentil_runs)" ] && return 0
+        sleep 0.1
+    done
+    fail "zentil did not end within a minute"
+}
+
+# Whether any of the many small files is still readable (each holds one line "note N").
+plaintext_left() {
+    grep -r -a -q -x -e "note [0-9]*" "$program/Locker/many"
 }
 
 rm -rf "$shots"
@@ -252,6 +283,51 @@ see "Please Wait..." $'\nFiles Encrypted.'
 see "${locker_menu[@]}"
 wait_for_opening 2
 shot "reopened"
+locker_sums | diff - "$work/sums" >/dev/null || fail "the files are not as they were put in"
+
+echo "Ended by the system with the locker open, Tarvolen leaves the locking running behind it."
+mkdir "$program/Locker/many"
+for i in $(seq 1500); do echo "note $i" >"$program/Locker/many/$i.txt"; done
+locker_sums >"$work/sums"
+kill -TERM "$tarvolen"
+wait_for_end
+wait_for_setting Files 1 600
+wait_for_no_zentil
+plaintext_left && fail "a file was left readable by the locking that the end left behind"
+
+echo "A start while that locking goes on waits for it, then opens every file."
+start_tarvolen
+type_password "summer rain"
+see "${locker_menu[@]}"
+kill -TERM "$tarvolen"
+wait_for_end
+start_tarvolen
+type_password "summer rain"
+see "${locker_menu[@]}"
+wait_for_no_zentil
+locker_sums | diff - "$work/sums" >/dev/null || fail "the files are not as they were put in"
+
+echo "A locking cut short half-way leaves a true record for the next start."
+# The run waits for the locker while another holds it: so it is found at work, and cut short.
+exec {locker_lock}<"$program/Locker"
+flock "$locker_lock"
+kill -TERM "$tarvolen"
+wait_for_end
+wait_for_zentil
+exec {locker_lock}<&-
+sleep 0.3
+for pid in $(zentil_runs); do kill -KILL "$pid"; done
+wait_for_no_zentil
+start_tarvolen
+if plaintext_left; then
+    see "Enter Password" $'\nFiles Accessable.'
+else
+    see "Enter Password" $'\nFiles Encrypted.'
+fi
+shot "after-cut-short"
+type_password "summer rain"
+see "${locker_menu[@]}"
+wait_for_no_zentil
 locker_sums | diff - "$work/sums" >/dev/null || fail "the files are not as they were put in"
 
 echo "Exit without Locking leaves them readable."
