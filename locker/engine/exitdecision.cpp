@@ -1,7 +1,6 @@
 #include "locker/engine/exitdecision.h"
 
 #include "locker/engine/sessionend.h"
-
 #include "locker/window/captions.h"
 #include "locker/window/changelabel.h"
 #include "locker/window/lockerwindow.h"

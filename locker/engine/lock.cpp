@@ -13,14 +13,11 @@
 
 namespace {
 
-// An empty locker folder is removed, so that it is recorded as having nothing locked. Until the
-// encrypt run has ended well, the files are still readable, and recorded so: a run cut short
-// must leave no claim that they are encrypted.
+// An empty locker folder is removed, so that it is recorded as having nothing locked.
 void removeEmptyLocker(LockerWindow &w) {
     const QString locker = w.path(QStringLiteral("Locker"));
     if (isEmptyDirectory(locker))
         removeDirectory(locker);
-    w.settings().setFilesEncrypted(false);
 }
 
 // After a run that encrypted every file. A locker that stays empty (a link to a folder
@@ -59,6 +56,9 @@ bool announceLocked(LockerWindow &w) {
 
 void lock_Click(LockerWindow &w) {
     removeEmptyLocker(w);
+    // Until the run has encrypted every file they are readable, and recorded so: a program and a
+    // run cut short leave no claim that they are encrypted.
+    w.settings().setFilesEncrypted(false);
     w.enterBusyLocking();
     prepareScript(w.programFolder(), kEncryptScript);
     if (!w.E_Timer->isActive())
