@@ -63,7 +63,7 @@ QByteArray entryText(const QString &programFolder, const QString &icon) {
 
 // The path that failed, or an empty string.
 QString written(const QString &path, const QByteArray &data) {
-    const QString folder = QFileInfo(path).path();
+    QString folder = QFileInfo(path).path();
     if (!QDir().mkpath(folder))
         return folder;
     return writeFileAtomically(path, data) ? QString() : path;
