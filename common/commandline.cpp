@@ -14,9 +14,10 @@ void printUsage(std::FILE *stream, std::string_view program, std::string_view us
 
 std::optional<int> answerCommandLine(int argc, char **argv, std::string_view program,
                                      std::string_view usage,
-                                     std::initializer_list<std::string_view> accepted) {
+                                     std::initializer_list<std::string_view> accepted,
+                                     OwnArguments need) {
     const bool takesNone = accepted.size() == 0;
-    if (argc < 2 && takesNone)
+    if (argc < 2 && (takesNone || need == OwnArguments::Optional))
         return std::nullopt;
     const std::string_view argument = argc == 2 ? argv[1] : std::string_view();
     if (argc == 2 && std::find(accepted.begin(), accepted.end(), argument) != accepted.end())

@@ -4,6 +4,7 @@
 #include "common/fd.h"
 #include "common/inifile.h"
 #include "common/writerlock.h"
+#include "common/xdgfolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,13 +18,6 @@
 #include <unistd.h>
 
 namespace {
-
-QString configHome() {
-    QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg))
-        return xdg;
-    return QDir::homePath() + QStringLiteral("/.config");
-}
 
 // The whole file; an absent file is empty. Nothing when the file exists but cannot be read:
 // writing then would lose everything in it.
@@ -86,7 +80,8 @@ bool updateFile(const QString &appName, const std::function<bool(IniFile &)> &ch
 } // namespace
 
 QString settingsFilePath(const QString &appName) {
-    return configHome() + QStringLiteral("/tarvolen/") + appName.toLower() + QStringLiteral(".ini");
+    return xdgFolder("XDG_CONFIG_HOME", QStringLiteral(".config")) + QStringLiteral("/tarvolen/") +
+           appName.toLower() + QStringLiteral(".ini");
 }
 
 QString GetSetting(const QString &appName, const QString &section, const QString &key) {

@@ -1,5 +1,6 @@
 // Tarvolen: the main program. Wiring only.
 #include "common/commandline.h"
+#include "locker/entry/addtomenu.h"
 #include "locker/entry/startup.h"
 #include "locker/entry/wiring.h"
 #include "locker/window/fonts.h"
@@ -15,8 +16,16 @@
 int main(int argc, char **argv) {
     if (const auto exitCode = answerCommandLine(
             argc, argv, "Tarvolen",
-            "[--help | --version]\nKeeps the Locker folder beside this program behind a password."))
+            "[--help | --version | --add-to-menu]\nKeeps the Locker folder beside this program "
+            "behind a password.\n--add-to-menu adds this program to the desktop's application "
+            "menu.",
+            {"--add-to-menu"}, OwnArguments::Optional))
         return *exitCode;
+    if (argc == 2) {
+        // Answered from a terminal without a display: no window system is needed.
+        const QCoreApplication core(argc, argv);
+        return addToMenu(runningProgramFolder());
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvolen"));
     QApplication::setApplicationVersion(QStringLiteral(TARVOLEN_VERSION));

@@ -2,6 +2,7 @@
 
 #include "common/foldersettings.h"
 #include "platform/core/files.h"
+#include "platform/core/menuentry.h"
 #include "platform/core/programfolder.h"
 
 #include <QStringList>
@@ -47,6 +48,7 @@ bool removeProgram(const QString &programFolder) {
         if (step() == FileError::Access)
             return false;
     }
+    removeMenuEntry(programFolder);
     // A folder whose program never ran has no section: nothing to delete, and no failure.
     FolderSettings(programFolder).remove();
     return true;

@@ -26,13 +26,15 @@ QTemporaryDir freshDirectory() {
 
 TestFolder::TestFolder(const QString &folderName)
     : m_dir(freshDirectory()), m_programFolder(m_dir.path() + u'/' + folderName),
-      m_oldConfigHome(qgetenv("XDG_CONFIG_HOME")) {
+      m_oldConfigHome(qgetenv("XDG_CONFIG_HOME")), m_oldDataHome(qgetenv("XDG_DATA_HOME")) {
     QDir().mkpath(m_programFolder);
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/config")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/data")));
 }
 
 TestFolder::~TestFolder() {
     qputenv("XDG_CONFIG_HOME", m_oldConfigHome);
+    qputenv("XDG_DATA_HOME", m_oldDataHome);
 }
 
 QString TestFolder::setting(const QString &key) const {

@@ -4,7 +4,8 @@
 #include <QTemporaryDir>
 
 // A fresh directory for one test: a program folder and a settings home of its own, so that no
-// test touches the real user's settings or files. XDG_CONFIG_HOME points into it while it lives.
+// test touches the real user's settings or files. XDG_CONFIG_HOME and XDG_DATA_HOME (where the
+// menu entries go) point into it while it lives.
 // Its path never contains "temp", whatever TMPDIR says.
 class TestFolder {
 public:
@@ -32,4 +33,5 @@ private:
     QTemporaryDir m_dir;
     QString m_programFolder;
     QByteArray m_oldConfigHome;
+    QByteArray m_oldDataHome;
 };

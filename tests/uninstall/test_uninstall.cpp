@@ -1,4 +1,5 @@
 #include "common/settings.h"
+#include "platform/core/menuentry.h"
 #include "tests/support/fakedialogs.h"
 #include "tests/support/testfolder.h"
 #include "uninstall/uninstaller.h"
@@ -67,6 +68,37 @@ private:
     int m_fd;
 };
 
+// The real main program in place of the stand-in, so that it takes that folder for its own.
+bool copyMainProgram(const QString &programFolder) {
+    const QString program = programFolder + "/Tarvolen";
+    QFile::remove(program);
+    return QFile::copy(QCoreApplication::applicationDirPath() + "/Tarvolen", program);
+}
+
+struct Answer {
+    int exitCode;
+    QString output;
+    QString errors;
+};
+
+// Tarvolen --add-to-menu as a terminal without a display starts it.
+Answer addToMenu(const QString &programFolder) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(name);
+    QProcess tarvolen;
+    tarvolen.setProcessEnvironment(environment);
+    tarvolen.start(programFolder + "/Tarvolen", {"--add-to-menu"});
+    tarvolen.waitForFinished(20000);
+    return {tarvolen.exitCode(), QString::fromUtf8(tarvolen.readAllStandardOutput()),
+            QString::fromUtf8(tarvolen.readAllStandardError())};
+}
+
+QByteArray contents(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace
 
 class TestUninstall : public QObject {
@@ -83,6 +115,9 @@ private slots:
     void stopsAtAFileInUse_data();
     void stopsAtAFileInUse();
     void stopsAtOnceWhileTheMainProgramRuns();
+    void removesItsOwnMenuEntryOnly_data();
+    void removesItsOwnMenuEntryOnly();
+    void addsNoMenuEntryForATemporaryFolder();
 };
 
 void TestUninstall::refusesATemporaryFolder() {
@@ -214,9 +249,7 @@ void TestUninstall::stopsAtAFileInUse() {
 void TestUninstall::stopsAtOnceWhileTheMainProgramRuns() {
     TestFolder folder;
     install(folder);
-    QFile::remove(folder.path("Tarvolen"));
-    QVERIFY(
-        QFile::copy(QCoreApplication::applicationDirPath() + "/Tarvolen", folder.path("Tarvolen")));
+    QVERIFY(copyMainProgram(folder.programFolder()));
     QProcess tarvolen;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
@@ -246,6 +279,66 @@ void TestUninstall::stopsAtOnceWhileTheMainProgramRuns() {
     QCOMPARE(dialogs.shown[1].text, kAccessFailure);
     expectUntouched(folder);
     QCOMPARE(folder.setting("Rmove"), "in");
+}
+
+void TestUninstall::removesItsOwnMenuEntryOnly_data() {
+    QTest::addColumn<QString>("name");
+    // As the entry must quote the program, ROOT standing for the fresh directory.
+    QTest::addColumn<QString>("exec");
+    QTest::newRow("plain") << "Tarvolen"
+                           << R"(Exec="ROOT/Tarvolen/Tarvolen")";
+    QTest::newRow("a space") << "My Programs/Tarvolen"
+                             << R"(Exec="ROOT/My Programs/Tarvolen/Tarvolen")";
+    QTest::newRow("quotes, dollar, percent, backslash")
+        << R"(a "b" $c 5% d\e)"
+        << R"(Exec="ROOT/a \\"b\\" \\$c 5%% d\\\\e/Tarvolen")";
+}
+
+// Two program folders, two entries: the uninstaller of one removes its entry and icon only.
+void TestUninstall::removesItsOwnMenuEntryOnly() {
+    QFETCH(QString, name);
+    QFETCH(QString, exec);
+    TestFolder folder(name);
+    install(folder);
+    const QString other = folder.root() + "/Other";
+    QDir().mkpath(other);
+    for (const QString &programFolder : {folder.programFolder(), other}) {
+        QVERIFY(copyMainProgram(programFolder));
+        const MenuEntry entry = menuEntryOf(programFolder);
+        const Answer answer = addToMenu(programFolder);
+        QCOMPARE(answer.errors, "");
+        QCOMPARE(answer.output,
+                 "Wrote the menu entry " + entry.entry + " with its icon " + entry.icon + '\n');
+        QCOMPARE(answer.exitCode, 0);
+    }
+    const MenuEntry own = menuEntryOf(folder.programFolder());
+    const QStringList lines = QString::fromUtf8(contents(own.entry)).split('\n');
+    for (const QString &line :
+         {QString("[Desktop Entry]"), QString("Type=Application"), QString("Name=Tarvolen"),
+          exec.replace("ROOT", folder.root()), "Icon=" + own.icon})
+        QVERIFY2(lines.contains(line), qPrintable(line));
+    QVERIFY(contents(own.icon).startsWith("\x89PNG"));
+
+    FakeDialogs dialogs;
+    runUninstall(folder.programFolder(), dialogs);
+    QCOMPARE(dialogs.shown.size(), 2);
+    QCOMPARE(dialogs.shown[1].text, kCompleted);
+    QVERIFY(!QFileInfo::exists(own.entry));
+    QVERIFY(!QFileInfo::exists(own.icon));
+    const MenuEntry others = menuEntryOf(other);
+    QVERIFY(QFileInfo::exists(others.entry));
+    QVERIFY(QFileInfo::exists(others.icon));
+}
+
+// The program refuses to run there, so it writes no entry that would only start a refusal.
+void TestUninstall::addsNoMenuEntryForATemporaryFolder() {
+    TestFolder folder("D/Temp/Safe");
+    QVERIFY(copyMainProgram(folder.programFolder()));
+    const Answer answer = addToMenu(folder.programFolder());
+    QCOMPARE(answer.exitCode, 1);
+    QCOMPARE(answer.output, "");
+    QVERIFY2(answer.errors.startsWith("Tarvolen: no menu entry for "), qPrintable(answer.errors));
+    QVERIFY(!QFileInfo::exists(menuEntryOf(folder.programFolder()).entry));
 }
 
 QTEST_GUILESS_MAIN(TestUninstall)

@@ -1,0 +1,94 @@
+#include "platform/core/menuentry.h"
+
+#include "common/atomicfile.h"
+#include "common/xdgfolder.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+namespace {
+
+// Stable for a folder and safe in a file name: the hash of the path as it is named on disk.
+QString nameOf(const QString &programFolder) {
+    const QByteArray hash =
+        QCryptographicHash::hash(QFile::encodeName(programFolder), QCryptographicHash::Sha256);
+    return QStringLiteral("tarvolen-") + QString::fromLatin1(hash.toHex().left(16));
+}
+
+// A value of the type string: a backslash and the characters that would break the line are
+// escaped.
+QString escaped(QString value) {
+    value.replace(u'\\', QStringLiteral("\\\\"));
+    value.replace(u'\n', QStringLiteral("\\n"));
+    value.replace(u'\t', QStringLiteral("\\t"));
+    value.replace(u'\r', QStringLiteral("\\r"));
+    return value;
+}
+
+// One argument of Exec=, quoted whole so that no character of the path is taken for the
+// command line's: inside the quotes '"', '`', '$' and '\' take a backslash, and '%', which
+// would begin a field code, is doubled. The value is then escaped as any string.
+QString quotedArgument(const QString &argument) {
+    QString quoted = QStringLiteral("\"");
+    for (const QChar c : argument) {
+        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+            quoted += u'\\';
+        quoted += c;
+        if (c == u'%')
+            quoted += u'%';
+    }
+    return escaped(quoted + u'"');
+}
+
+QByteArray entryText(const QString &programFolder, const QString &icon) {
+    const QString program = programFolder + QStringLiteral("/Tarvolen");
+    const QStringList lines = {
+        QStringLiteral("[Desktop Entry]"),
+        QStringLiteral("Type=Application"),
+        QStringLiteral("Name=Tarvolen"),
+        QStringLiteral("Comment=Keeps the Locker folder in %1 behind a password")
+            .arg(escaped(programFolder)),
+        QStringLiteral("Exec=") + quotedArgument(program),
+        // Hides the entry while the program is not there, on a stick that is not plugged in.
+        QStringLiteral("TryExec=") + escaped(program),
+        QStringLiteral("Icon=") + escaped(icon),
+        QStringLiteral("Terminal=false"),
+        QStringLiteral("Categories=Utility;"),
+    };
+    return (lines.join(u'\n') + u'\n').toUtf8();
+}
+
+// The path that failed, or an empty string.
+QString written(const QString &path, const QByteArray &data) {
+    QString folder = QFileInfo(path).path();
+    if (!QDir().mkpath(folder))
+        return folder;
+    return writeFileAtomically(path, data) ? QString() : path;
+}
+
+} // namespace
+
+MenuEntry menuEntryOf(const QString &programFolder) {
+    const QString data = xdgFolder("XDG_DATA_HOME", QStringLiteral(".local/share"));
+    const QString name = nameOf(programFolder);
+    return {data + QStringLiteral("/applications/") + name + QStringLiteral(".desktop"),
+            data + QStringLiteral("/icons/hicolor/32x32/apps/") + name + QStringLiteral(".png")};
+}
+
+QString addMenuEntry(const QString &programFolder, const QByteArray &icon) {
+    const MenuEntry files = menuEntryOf(programFolder);
+    // The icon first, so that the entry never shows a picture that is not there.
+    QString failed = written(files.icon, icon);
+    if (failed.isEmpty())
+        failed = written(files.entry, entryText(programFolder, files.icon));
+    return failed;
+}
+
+void removeMenuEntry(const QString &programFolder) {
+    const MenuEntry files = menuEntryOf(programFolder);
+    QFile::remove(files.entry);
+    QFile::remove(files.icon);
+}

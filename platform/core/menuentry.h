@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The desktop's application menu lists a program through a desktop entry, a file in
+// ${XDG_DATA_HOME:-$HOME/.local/share}/applications. Each program folder has an entry and an icon
+// of its own, named after a hash of the folder's path: two folders are two entries, and the
+// uninstaller of one removes only its own.
+struct MenuEntry {
+    QString entry;
+    // The picture the entry shows. The program's icon lives only inside the program, so it is
+    // written out beside the user's other icons, where it stays when the program folder is on
+    // a stick that is not plugged in.
+    QString icon;
+};
+MenuEntry menuEntryOf(const QString &programFolder);
+
+// Writes the entry that starts the Tarvolen of programFolder, and its icon from the PNG data
+// icon, making the folders they go in. Returns the path that could not be written, or an empty
+// string when both are written.
+QString addMenuEntry(const QString &programFolder, const QByteArray &icon);
+
+// Removes the entry and the icon of programFolder; either may be absent.
+void removeMenuEntry(const QString &programFolder);
