@@ -41,8 +41,10 @@ void TestInstance::aSecondStartOnTheSameFolderEndsAndChangesNothing() {
     first.setProcessEnvironment(environment);
     first.start(folder.path("Tarvolen"), {});
     QVERIFY(first.waitForStarted());
-    // Its start-up resets the uninstall marker: from then on it runs.
+    // Its start-up resets the uninstall marker and then stores the Master Key switch: from then on
+    // it runs, and writes nothing more.
     QTRY_COMPARE_WITH_TIMEOUT(folder.setting("Rmove"), "out", 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(folder.setting("Msetting"), "1", 20000);
     folder.setSetting("Rmove", "in");
     const QByteArray settings = folder.settingsFileContents();
     const QStringList files = folderListing(folder.root());
