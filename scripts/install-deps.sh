@@ -11,7 +11,7 @@ case "${1:-run}" in
 test) packages="$packages xvfb xauth xdotool x11-utils imagemagick dbus-daemon python3-pyatspi
                 clang-format clang-tidy weston" ;;
 clean-root) packages="$packages debootstrap xvfb xauth xdotool imagemagick" ;;
-file-manager) packages="$packages xvfb xauth xdotool imagemagick xdg-utils pcmanfm openbox" ;;
+file-manager) packages="$packages xvfb xauth xdotool imagemagick xdg-utils pcmanfm" ;;
 esac
 
 missing=""
