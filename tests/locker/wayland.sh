@@ -3,11 +3,11 @@
 # test program, then the installed program folder's Tarvolen, which must load the Wayland plugin
 # from its own lib/ and map its window. Pictures of weston's screen land in wayland-screenshots/
 # of the build folder.
-# Usage: wayland.sh <test program> <build folder>
+# Usage: wayland.sh <build folder> <test program>
 set -euo pipefail
 
-test_program=$1
-build=$2
+build=$1
+test_program=$2
 shots=$build/wayland-screenshots
 rm -rf "$shots" && mkdir -p "$shots"
 # The programs refuse a folder whose path contains "temp"; the build folder is the test's own.
