@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages that building, running and testing need, when any is missing.
-# Usage: scripts/install-deps.sh [run|test|clean-root]
+# Usage: scripts/install-deps.sh [run|test|clean-root|file-manager]
 set -eu
 
 # The program folder's lib/ (see bundle/) takes the Wayland plugins from qt6-wayland and the faces
@@ -9,8 +9,9 @@ packages="g++ cmake make pkgconf qt6-base-dev qt6-wayland libgl-dev libsodium-de
           fonts-texgyre fonts-comic-neue fonts-liberation fonts-dejavu-core"
 case "${1:-run}" in
 test) packages="$packages xvfb xauth xdotool x11-utils imagemagick dbus-daemon procps python3-pyatspi
-                clang-format clang-tidy" ;;
+                clang-format clang-tidy weston" ;;
 clean-root) packages="$packages debootstrap xvfb xauth xdotool imagemagick" ;;
+file-manager) packages="$packages xvfb xauth xdotool imagemagick xdg-utils pcmanfm" ;;
 esac
 
 missing=""

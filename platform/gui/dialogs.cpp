@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QCursor>
 #include <QElapsedTimer>
+#include <QInputDevice>
 #include <QMenu>
 #include <QMessageBox>
+
+#include <algorithm>
 
 namespace {
 
@@ -68,6 +71,17 @@ Dialogs::Answer answerOf(int pressed) {
     }
 }
 
+// Whether the window system tells of a mouse or touchpad. A Wayland compositor without one (a
+// touch screen alone, or a headless one) leaves the pointer that Qt reports at (0, 0), which is
+// where the window's corner is, as far as the program can tell.
+bool pointerKnown() {
+    const QList<const QInputDevice *> devices = QInputDevice::devices();
+    return std::any_of(devices.begin(), devices.end(), [](const QInputDevice *device) {
+        return device->type() == QInputDevice::DeviceType::Mouse ||
+               device->type() == QInputDevice::DeviceType::TouchPad;
+    });
+}
+
 } // namespace
 
 Dialogs::Answer QtDialogs::message(QWidget *parent, const QString &text, const QString &title,
@@ -81,8 +95,15 @@ Dialogs::Answer QtDialogs::message(QWidget *parent, const QString &text, const Q
     return answerOf(box.exec());
 }
 
+QPoint popupMenuPosition(const QMenu &menu, QPoint pointer) {
+    const QWidget *window = menu.parentWidget() ? menu.parentWidget()->window() : nullptr;
+    if (window && !(pointerKnown() && window->frameGeometry().contains(pointer)))
+        pointer = window->mapToGlobal(window->rect().center());
+    return pointer - QPoint(menu.sizeHint().width() / 2, 0);
+}
+
 void QtDialogs::popupMenu(QMenu &menu) {
-    const QPoint pointer = QCursor::pos();
+    const QPoint at = popupMenuPosition(menu, QCursor::pos());
     EarlyClickFilter filter(menu);
-    menu.exec(pointer - QPoint(menu.sizeHint().width() / 2, 0));
+    menu.exec(at);
 }

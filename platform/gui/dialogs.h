@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPoint>
 #include <QString>
 
 class QMenu;
@@ -19,10 +20,18 @@ public:
     virtual Answer message(QWidget *parent, const QString &text, const QString &title,
                            Buttons buttons) = 0;
 
-    // Shows the menu at the mouse pointer, centred horizontally on it, and returns when an item
+    // Shows the menu at the mouse pointer, centred horizontally on it (see popupMenuPosition for
+    // where it goes when the pointer is elsewhere), and returns when an item
     // was chosen (its action has been triggered by then) or the menu was dismissed.
     virtual void popupMenu(QMenu &menu) = 0;
 };
+
+// Where the real pop-up menu puts its top left corner, in global coordinates, for the pointer at
+// the given place: centred horizontally on the pointer while that is over the menu's window (its
+// frame included), else on the window's centre. A Wayland compositor tells a program where the
+// pointer is only while it is over one of the program's own windows, and where its windows are
+// not at all: the menu is therefore placed relative to its window, which Qt makes it a pop-up of.
+QPoint popupMenuPosition(const QMenu &menu, QPoint pointer);
 
 class QtDialogs : public Dialogs {
 public:

@@ -114,6 +114,15 @@ choose() {
     # the road would choose the item above the one it wants.
     sleep 0.5
     shot "exit-menu"
+    # It opens at the pointer, centred horizontally on it.
+    local menu X Y WIDTH
+    menu=$(xdotool search --onlyvisible --pid "$tarvolen" | grep -vx "$main" | head -n 1)
+    eval "$(xdotool getmouselocation --shell)"
+    local pointer_x=$X pointer_y=$Y
+    eval "$(xdotool getwindowgeometry --shell "$menu")"
+    [ $((X + WIDTH / 2 - pointer_x)) -le 1 ] && [ $((pointer_x - X - WIDTH / 2)) -le 1 ] &&
+        [ "$Y" -eq "$pointer_y" ] ||
+        fail "the exit menu is at $X,$Y (width $WIDTH), the pointer at $pointer_x,$pointer_y"
     for _ in $(seq "$1"); do xdotool key Down; done
     xdotool key Return
 }

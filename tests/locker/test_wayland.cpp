@@ -1,0 +1,106 @@
+#include "locker/window/about.h"
+#include "tests/locker/lockerfixture.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QPointer>
+#include <QProcess>
+#include <QTest>
+#include <QWindow>
+
+#include <algorithm>
+
+// Run by wayland.sh under a weston of its own: the window on a real Wayland compositor, with no
+// X server to fall back to. Headless weston has no seat, so no pointer and no key presses: the
+// test asks the window to close itself, and the menu goes to the window's centre. Without an
+// input event to tie it to, Qt maps the menu as a window of its own above the main window rather
+// than as its pop-up, and weston places that itself: the test checks where Qt asks for it.
+
+namespace {
+
+bool exposed(const QWidget &widget) {
+    return QTest::qWaitFor(
+        [&] { return widget.windowHandle() && widget.windowHandle()->isExposed(); });
+}
+
+// A picture of weston's whole screen in the folder that wayland.sh names, when it names one.
+void screenshot(const QString &name) {
+    const QString folder = qEnvironmentVariable("TARVOLEN_SCREENSHOTS");
+    if (folder.isEmpty())
+        return;
+    // What the compositor shows trails the last commit by a frame or two.
+    QTest::qWait(300);
+    QProcess shooter;
+    shooter.setWorkingDirectory(folder);
+    shooter.start(QStringLiteral("weston-screenshooter"), {});
+    QVERIFY(shooter.waitForFinished() && shooter.exitCode() == 0);
+    const QStringList shots = QDir(folder).entryList({QStringLiteral("wayland-screenshot-*")});
+    QVERIFY(!shots.isEmpty());
+    QDir(folder).remove(name);
+    QVERIFY(QDir(folder).rename(shots.first(), name));
+}
+
+} // namespace
+
+class TestWayland : public QObject {
+    Q_OBJECT
+private slots:
+    void windowComesUpNatively();
+    void exitMenuOpensOverTheWindow();
+    void aboutOpensAndCloses();
+};
+
+void TestWayland::windowComesUpNatively() {
+    QCOMPARE(QGuiApplication::platformName(), "wayland");
+    LockerFixture f;
+    f.folder.setSetting("Psetting", MakeCode("pw"));
+    f.start();
+    QVERIFY(exposed(f.window));
+    QCOMPARE(f.window.windowTitle(), "Tarvolen v3.0");
+    QCOMPARE(f.window.size(), QSize(180, 355));
+    QCOMPARE(f.window.Label1->text(), "Enter Password");
+    QCOMPARE(f.window.Ok->text(), "OK");
+    QCOMPARE(f.window.Cancel->text(), "Exit");
+    QCOMPARE(f.window.Help->text(), "Help");
+    screenshot("prompt.png");
+}
+
+// The menu is shown without blocking, where the real one would go, while the window decides.
+void TestWayland::exitMenuOpensOverTheWindow() {
+    LockerFixture f;
+    f.openLocker();
+    QVERIFY(exposed(f.window));
+    QMenu &menu = *f.window.mnuexit;
+    f.dialogs.whileNextIsOpen([&] {
+        menu.popup(popupMenuPosition(menu, QCursor::pos()));
+        QVERIFY(exposed(menu));
+        screenshot("exit-menu.png");
+    });
+    QVERIFY(!f.window.close());
+    QCOMPARE(menu.windowHandle()->transientParent(), f.window.windowHandle());
+    // Where Qt put the menu relative to the window: what a pop-up of the window asks for.
+    const QPoint centre = f.window.rect().center();
+    QCOMPARE(menu.pos() - f.window.geometry().topLeft(),
+             centre - QPoint(menu.sizeHint().width() / 2, 0));
+    menu.close();
+}
+
+void TestWayland::aboutOpensAndCloses() {
+    LockerFixture f;
+    f.start();
+    f.window.Command1->click();
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto found = std::find_if(windows.begin(), windows.end(),
+                                    [](QWidget *w) { return qobject_cast<About *>(w); });
+    QVERIFY(found != windows.end());
+    auto *about = qobject_cast<About *>(*found);
+    QVERIFY(exposed(*about));
+    screenshot("about.png");
+    QPointer<About> closed = about;
+    about->Command1->click();
+    QTRY_VERIFY(closed.isNull());
+}
+
+QTEST_MAIN(TestWayland)
+#include "test_wayland.moc"
