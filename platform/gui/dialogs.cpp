@@ -82,6 +82,13 @@ bool pointerKnown() {
     });
 }
 
+// On X11 the pointer's place on the screen is always known. A Wayland client learns it only while
+// the pointer is over one of its own surfaces.
+bool pointerKnownAt(const QWidget &window, QPoint pointer) {
+    return pointerKnown() && (QGuiApplication::platformName() != QLatin1String("wayland") ||
+                              window.frameGeometry().contains(pointer));
+}
+
 } // namespace
 
 Dialogs::Answer QtDialogs::message(QWidget *parent, const QString &text, const QString &title,
@@ -97,7 +104,7 @@ Dialogs::Answer QtDialogs::message(QWidget *parent, const QString &text, const Q
 
 QPoint popupMenuPosition(const QMenu &menu, QPoint pointer) {
     const QWidget *window = menu.parentWidget() ? menu.parentWidget()->window() : nullptr;
-    if (window && !(pointerKnown() && window->frameGeometry().contains(pointer)))
+    if (window && !pointerKnownAt(*window, pointer))
         pointer = window->mapToGlobal(window->rect().center());
     return pointer - QPoint(menu.sizeHint().width() / 2, 0);
 }

@@ -27,10 +27,10 @@ public:
 };
 
 // Where the real pop-up menu puts its top left corner, in global coordinates, for the pointer at
-// the given place: centred horizontally on the pointer while that is over the menu's window (its
-// frame included), else on the window's centre. A Wayland compositor tells a program where the
-// pointer is only while it is over one of the program's own windows, and where its windows are
-// not at all: the menu is therefore placed relative to its window, which Qt makes it a pop-up of.
+// the given place: centred horizontally on the pointer, unless its place is unknown, and then on
+// the centre of the menu's window. A Wayland compositor tells a program where the pointer is only
+// while it is over one of the program's own windows (frames included), and where its windows are
+// not at all: there the menu is placed relative to its window, which Qt makes it a pop-up of.
 QPoint popupMenuPosition(const QMenu &menu, QPoint pointer);
 
 class QtDialogs : public Dialogs {
