@@ -191,7 +191,7 @@ private:
             const std::optional<KeyParameters> parameters = keyParametersOf(in);
             if (parameters)
                 m_keys.prepareFirst(*parameters);
-            return parameters || isEncrypted(in);
+            return parameters || claimsToBeEncrypted(in);
         });
     }
 
