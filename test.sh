@@ -22,3 +22,6 @@ if [ -n "$(ls "$reports")" ]; then
     cat "$reports"/* >&2
     exit 1
 fi
+
+# Each fuzz target of tests/fuzz for a short while over its corpus; one that breaks fails the run.
+scripts/fuzz.sh all 30

@@ -113,15 +113,26 @@ Bytes headerPrefix(const KeyParameters &parameters) {
     return header;
 }
 
-bool hasMagic(const unsigned char *header) {
-    return std::memcmp(header, kMagic, sizeof kMagic) == 0;
+// What the first bytes of a file claim it to be. Every file that starts with the magic and a
+// version claims to be ours, but only the versions and the reserved byte that zentil writes are
+// read: any other header is that of a newer zentil, or one that was changed.
+enum class Claim { Plain, Ours, Newer, Changed };
+
+Claim claimOf(const unsigned char *header, std::size_t size) {
+    if (size <= sizeof kMagic || std::memcmp(header, kMagic, sizeof kMagic) != 0)
+        return Claim::Plain;
+    const unsigned char version = header[sizeof kMagic];
+    if (version > kVersion)
+        return Claim::Newer;
+    const bool known = version == kVersion || version == kVersionUnsealed;
+    return known && size > sizeof kMagic + 1 && header[sizeof kMagic + 1] == 0 ? Claim::Ours
+                                                                               : Claim::Changed;
 }
 
-// The version of a header of ours, or 0.
-unsigned char versionOf(const unsigned char *header) {
-    const unsigned char version = header[sizeof kMagic];
-    const bool known = version == kVersion || version == kVersionUnsealed;
-    return hasMagic(header) && known && header[sizeof kMagic + 1] == 0 ? version : 0;
+Claim claimOf(int fd) {
+    unsigned char header[sizeof kMagic + 2];
+    const ssize_t size = ::pread(fd, header, sizeof header, 0);
+    return size < 0 ? Claim::Plain : claimOf(header, static_cast<std::size_t>(size));
 }
 
 KeyParameters parametersOf(const unsigned char *header) {
@@ -148,15 +159,17 @@ std::string writeError(Output &out) {
 } // namespace
 
 bool isEncrypted(int fd) {
-    unsigned char header[sizeof kMagic + 2];
-    return ::pread(fd, header, sizeof header, 0) == static_cast<ssize_t>(sizeof header) &&
-           versionOf(header) != 0;
+    return claimOf(fd) == Claim::Ours;
+}
+
+bool claimsToBeEncrypted(int fd) {
+    return claimOf(fd) != Claim::Plain;
 }
 
 std::optional<KeyParameters> keyParametersOf(int fd) {
     unsigned char header[kHeaderSize];
     if (::pread(fd, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||
-        versionOf(header) == 0)
+        claimOf(header, sizeof header) != Claim::Ours)
         return std::nullopt;
     const KeyParameters parameters = parametersOf(header);
     if (!hasOurLimits(parameters))
@@ -211,11 +224,14 @@ std::string decryptStream(int inFd, int outFd, KeyStore &keys) {
     const ssize_t headerSize = in.read(header.data(), header.size());
     if (headerSize < 0)
         return readError();
-    if (static_cast<std::size_t>(headerSize) < kHeaderSize || !hasMagic(header.data()))
+    const Claim claim = claimOf(header.data(), static_cast<std::size_t>(headerSize));
+    if (claim == Claim::Newer)
+        return "made by a newer version of zentil";
+    if (static_cast<std::size_t>(headerSize) < kHeaderSize || claim == Claim::Plain)
         return "not an encrypted file of this format";
-    const unsigned char version = versionOf(header.data());
-    if (version == 0)
-        return "an unknown version of the format";
+    if (claim == Claim::Changed)
+        return "a header that zentil never writes";
+    const unsigned char version = header[sizeof kMagic];
     const KeyParameters parameters = parametersOf(header.data());
     if (!hasOurLimits(parameters))
         return "key limits that zentil never writes";

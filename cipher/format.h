@@ -40,8 +40,13 @@ struct KeyParameters {
 
 class KeyStore;
 
-// True when the file behind fd starts with the header of an encrypted file.
+// True when the file behind fd starts with the header of an encrypted file that zentil reads.
 bool isEncrypted(int fd);
+
+// True when the file behind fd starts with the magic and a version: an encrypted file, or one
+// whose header was changed or comes from a newer zentil. Decrypt refuses such a file rather than
+// pass it by as a plain one.
+bool claimsToBeEncrypted(int fd);
 
 // How the key of the encrypted file behind fd was derived, when its header says so with the
 // only limits that zentil accepts; nothing for any other file.

@@ -1,45 +1,60 @@
 #include "cipher/report.h"
 
-#include <cinttypes>
-#include <cstdio>
+#include <charconv>
 
 namespace zentil {
 
 namespace {
 
-constexpr char kFormat[] =
-    "%7s files %" SCNu64 "/%" SCNu64 " bytes %" SCNu64 "/%" SCNu64 " failed %" SCNu64 "%n";
+// Takes word from the front of text, when text starts with it.
+bool take(std::string_view &text, std::string_view word) {
+    if (text.substr(0, word.size()) != word)
+        return false;
+    text.remove_prefix(word.size());
+    return true;
+}
+
+// Takes a number from the front of text, written as formatReport writes one: decimal digits
+// without a sign or a leading zero, no more than 64 bits hold.
+bool take(std::string_view &text, std::uint64_t &number) {
+    const char *end = text.data() + text.size();
+    const auto [past, error] = std::from_chars(text.data(), end, number);
+    const std::size_t digits = static_cast<std::size_t>(past - text.data());
+    if (error != std::errc() || (digits > 1 && text.front() == '0'))
+        return false;
+    text.remove_prefix(digits);
+    return true;
+}
 
 } // namespace
 
 std::string formatReport(const Report &report) {
-    char line[256];
-    std::snprintf(
-        line, sizeof line,
-        "%s files %" PRIu64 "/%" PRIu64 " bytes %" PRIu64 "/%" PRIu64 " failed %" PRIu64 "%s%s\n",
-        report.done ? "done" : "working", report.filesDone, report.filesTotal, report.bytesDone,
-        report.bytesTotal, report.failed, report.note.empty() ? "" : " note ", report.note.c_str());
-    return line;
+    std::string line = report.done ? "done" : "working";
+    line += " files " + std::to_string(report.filesDone) + '/' + std::to_string(report.filesTotal);
+    line += " bytes " + std::to_string(report.bytesDone) + '/' + std::to_string(report.bytesTotal);
+    line += " failed " + std::to_string(report.failed);
+    if (!report.note.empty())
+        line += " note " + report.note;
+    return line + '\n';
 }
 
+// Only a line exactly as formatReport writes it is read: the lines come from a script that
+// anyone may have changed.
 std::optional<Report> parseReport(std::string_view line) {
-    const std::string text(line);
-    char state[8] = {};
     Report report;
-    int used = 0;
-    if (std::sscanf(text.c_str(), kFormat, state, &report.filesDone, &report.filesTotal,
-                    &report.bytesDone, &report.bytesTotal, &report.failed, &used) != 6)
+    report.done = take(line, "done");
+    if (!report.done && !take(line, "working"))
         return std::nullopt;
-    const std::string_view rest = std::string_view(text).substr(static_cast<std::size_t>(used));
-    constexpr std::string_view kNote = " note ";
-    if (rest.substr(0, kNote.size()) == kNote && rest.size() > kNote.size())
-        report.note = rest.substr(kNote.size());
-    else if (!rest.empty())
+    if (!take(line, " files ") || !take(line, report.filesDone) || !take(line, "/") ||
+        !take(line, report.filesTotal) || !take(line, " bytes ") || !take(line, report.bytesDone) ||
+        !take(line, "/") || !take(line, report.bytesTotal) || !take(line, " failed ") ||
+        !take(line, report.failed))
         return std::nullopt;
-    const std::string_view kind(state);
-    if (kind != "done" && kind != "working")
+    if (line.empty())
+        return report;
+    if (!take(line, " note ") || line.empty())
         return std::nullopt;
-    report.done = kind == "done";
+    report.note = line;
     return report;
 }
 

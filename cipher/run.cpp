@@ -192,10 +192,9 @@ private:
                                                        [](int in) { return !isEncrypted(in); });
         // The first file opened for decryption starts the derivation of its key.
         return std::make_unique<StagedReplacement>(folder.fd.get(), file.name, [this](int in) {
-            const std::optional<KeyParameters> parameters = keyParametersOf(in);
-            if (parameters)
+            if (const std::optional<KeyParameters> parameters = keyParametersOf(in))
                 m_keys.prepareFirst(*parameters);
-            return parameters || isEncrypted(in);
+            return claimsToBeEncrypted(in);
         });
     }
 

@@ -4,16 +4,18 @@
 
 namespace {
 
-// Characters that would break the line structure are written as \xHH, and so is the
-// backslash itself, so that any string survives a round trip.
-bool needsEscape(QChar c) {
-    return c == u'\\' || c == u'\r' || c == u'\n' || c == u'=' || c == u'[' || c == u']';
+// Characters that would break the line structure are written as \xHH, and so are the
+// backslash itself and a first ";" or "#", which would make a key's line a comment, so that any
+// string survives a round trip.
+bool needsEscape(QChar c, bool first) {
+    return c == u'\\' || c == u'\r' || c == u'\n' || c == u'=' || c == u'[' || c == u']' ||
+           (first && (c == u';' || c == u'#'));
 }
 
 QString escaped(const QString &text) {
     QString out;
     for (QChar c : text) {
-        if (needsEscape(c))
+        if (needsEscape(c, out.isEmpty()))
             out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
         else
             out += c;
@@ -75,8 +77,9 @@ Line classify(QByteArrayView line) {
         return {};
     if (text.startsWith('[') && text.endsWith(']'))
         return {Line::Header, text.sliced(1, text.size() - 2), {}};
+    // A key may be empty: "=value" is its line.
     const qsizetype equals = text.indexOf('=');
-    if (equals > 0)
+    if (equals >= 0)
         return {Line::Value, text.first(equals), text.sliced(equals + 1)};
     // A header behind the remains of a damaged line is still a header. Written names never
     // hold a "[", so the name begins after the last one.

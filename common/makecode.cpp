@@ -13,9 +13,23 @@ int folded(int code) {
 
 // One group per character: "l" and the folded code-page code, or what `outside` gives for a
 // character the code page cannot represent.
+// The text's code points. A surrogate without its other half stands for itself: toUcs4() would
+// make every such one U+FFFD, and give two different texts one code.
+QList<char32_t> codePoints(const QString &text) {
+    QList<char32_t> points;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            points.append(QChar::surrogateToUcs4(c, text[++i]));
+        else
+            points.append(c.unicode());
+    }
+    return points;
+}
+
 template <typename Outside> QString encode(const QString &text, Outside outside) {
     QString result;
-    for (char32_t codePoint : text.toUcs4()) {
+    for (char32_t codePoint : codePoints(text)) {
         const int code = windows1252Code(codePoint);
         if (code < 0) {
             result += outside(codePoint);

@@ -4,12 +4,13 @@
 set -eu
 
 # The program folder's lib/ (see bundle/) takes the Wayland plugins from qt6-wayland and the faces
-# from the font packages; patchelf points the copied libraries at each other.
+# from the font packages; patchelf points the copied libraries at each other. The fuzz targets
+# (scripts/fuzz.sh) take clang and its libFuzzer, which libclang-rt-14-dev holds.
 packages="g++ cmake make pkgconf qt6-base-dev qt6-wayland libgl-dev libsodium-dev patchelf
           fonts-texgyre fonts-comic-neue fonts-liberation fonts-dejavu-core"
 case "${1:-run}" in
 test) packages="$packages xvfb xauth xdotool x11-utils imagemagick dbus-daemon procps python3-pyatspi
-                clang-format clang-tidy weston" ;;
+                clang-format clang-tidy weston clang libclang-rt-14-dev" ;;
 clean-root) packages="$packages debootstrap xvfb xauth xdotool imagemagick" ;;
 file-manager) packages="$packages xvfb xauth xdotool imagemagick xdg-utils pcmanfm" ;;
 esac

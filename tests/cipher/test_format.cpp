@@ -88,7 +88,8 @@ void TestFormat::samplesOfEachVersionKeepTheirOutcome() {
         {"two-chunks", twoChunks},
         {"cut-at-chunk", truncated}, // and so without its final tag
         {"appended", unauthentic},   // the bytes join the last chunk
-        {"unknown-version", QStringLiteral("an unknown version of the format")},
+        {"unknown-version", QStringLiteral("made by a newer version of zentil")},
+        {"reserved-changed", QStringLiteral("a header that zentil never writes")},
         {"limits", QStringLiteral("key limits that zentil never writes")},
         {"wrong-password", unauthentic},
         {"header-changed", unauthentic},

@@ -92,6 +92,7 @@ private slots:
     void roundTripKeepsContentModeAndTime();
     void secondRunChangesNothing();
     void damagedFilesAreLeftAndNamed();
+    void changedHeadersAreRefusedNotTakenForPlainFiles();
     void successfulDecryptRemovesAStaleNote();
     void theRecordSaysWhatTheRunLeft_data();
     void theRecordSaysWhatTheRunLeft();
@@ -236,6 +237,43 @@ void TestZentil::theRecordSaysWhatTheRunLeft() {
     folder.setSetting("Files", before);
     folder.run(mode);
     QCOMPARE(folder.setting("Files"), after);
+}
+
+// A file that starts as ours but with a header that zentil does not write (a changed reserved
+// byte, a version of a newer zentil) is refused on decrypt, never passed by as a plain file.
+// Encrypt locks it like any other file, and decrypt gives it back as it was.
+void TestZentil::changedHeadersAreRefusedNotTakenForPlainFiles() {
+    const QString changed = QStringLiteral("a header that zentil never writes");
+    const QString newer = QStringLiteral("made by a newer version of zentil");
+    const struct {
+        const char *name;
+        int at;
+        char value;
+        QString reason;
+    } cases[] = {
+        {"reserved-low", 7, 0x01, changed},    {"reserved-high", 7, char(0x80), changed},
+        {"version-0", 6, 0x00, changed},       {"version-3", 6, 0x03, newer},
+        {"version-255", 6, char(0xff), newer},
+    };
+    ZentilFolder folder;
+    for (const auto &c : cases)
+        folder.put(c.name, c.name);
+    QCOMPARE(folder.run("encrypt"), 0);
+    for (const auto &c : cases) {
+        QByteArray bytes = folder.contents()[c.name];
+        bytes[c.at] = c.at == 7 ? char(bytes[c.at] ^ c.value) : c.value;
+        folder.put(c.name, bytes);
+    }
+    const auto before = folder.contents();
+    QCOMPARE(folder.run("decrypt"), 1);
+    for (const auto &c : cases) {
+        QCOMPARE(folder.contents()[c.name], before[c.name]);
+        QVERIFY2(folder.errorNote().contains(QStringLiteral("\n%1: %2\n").arg(c.name, c.reason)),
+                 c.name);
+    }
+    QCOMPARE(folder.run("encrypt"), 0);
+    QCOMPARE(folder.run("decrypt"), 0);
+    QCOMPARE(folder.contents(), before);
 }
 
 void TestZentil::successfulDecryptRemovesAStaleNote() {

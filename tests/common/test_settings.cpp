@@ -82,6 +82,11 @@ void TestSettings::keepsValuesExactly() {
         folder.setSetting("Rmove", value);
         QCOMPARE(folder.setting("Rmove"), value);
     }
+    // Keys too: one that would begin a comment, and an empty one.
+    for (const QString &key : {QStringLiteral(";k"), QStringLiteral("#k"), QString()}) {
+        folder.setSetting(key, "v");
+        QCOMPARE(folder.setting(key), "v");
+    }
 }
 
 void TestSettings::deletesOneSectionAndReportsAnAbsentOne() {
@@ -163,6 +168,8 @@ void TestSettings::sectionDiffersForEveryDifferenceButCase_data() {
         << QStringLiteral("/x/\u0080") << QStringLiteral("/x/\u20AC") << false;
     QTest::newRow("outside against a question mark")
         << QStringLiteral("/x/\u0416") << "/x/?" << false;
+    QTest::newRow("two lone surrogates")
+        << QString(QChar(0xD800)) << QString(QChar(0xDF00)) << false;
 }
 
 void TestSettings::sectionDiffersForEveryDifferenceButCase() {
