@@ -192,21 +192,21 @@ zentil_runs() {
     return 0
 }
 
-wait_for_zentil() {
-    for _ in $(seq 100); do
-        [ -n "$(zentil_runs)" ] && return 0
+# Runs the command every tenth of a second until it succeeds, at most the given number of times.
+within() {
+    local tries=$1
+    shift
+    for _ in $(seq "$tries"); do
+        "$@" && return 0
         sleep 0.1
     done
-    fail "no zentil run started"
+    return 1
 }
 
-wait_for_no_zentil() {
-    for _ in $(seq 600); do
-        [ -z "$(zentil_runs)" ] && return 0
-        sleep 0.1
-    done
-    fail "zentil did not end within a minute"
-}
+zentil_running() { [ -n "$(zentil_runs)" ]; }
+zentil_ended() { [ -z "$(zentil_runs)" ]; }
+wait_for_zentil() { within 100 zentil_running || fail "no zentil run started"; }
+wait_for_no_zentil() { within 600 zentil_ended || fail "zentil did not end within a minute"; }
 
 # Whether any of the many small files is still readable (each holds one line "note N").
 plaintext_left() {
