@@ -29,9 +29,10 @@ bool confirmed(Dialogs &dialogs) {
                            Dialogs::Buttons::OkCancel) == Dialogs::Answer::Ok;
 }
 
+// The record of the locker is left as Tarvolen and zentil left it: they saw the files, the
+// uninstaller has not (Tarvolen locks before it hands over, unless told not to).
 void cancel(const FolderSettings &settings) {
     settings.setRemovalRequested(false);
-    settings.setFilesEncrypted(false);
 }
 
 } // namespace

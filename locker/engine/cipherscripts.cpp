@@ -23,8 +23,8 @@ std::unique_ptr<ScriptRun> startScript(const QString &programFolder, const Ciphe
     return ScriptRun::start(inFolder(programFolder, script.runnable));
 }
 
-FileError removeScript(const QString &programFolder, const CipherScript &script) {
+void removeScript(const QString &programFolder, const CipherScript &script) {
     const QString runnable = inFolder(programFolder, script.runnable);
     setNormalAttributes(runnable);
-    return removeFile(runnable);
+    removeFile(runnable);
 }

@@ -26,5 +26,5 @@ void prepareScript(const QString &programFolder, const CipherScript &script);
 // Starts the runnable copy; nothing when it could not be started.
 std::unique_ptr<ScriptRun> startScript(const QString &programFolder, const CipherScript &script);
 
-// Marks the runnable copy normal and deletes it.
-FileError removeScript(const QString &programFolder, const CipherScript &script);
+// Marks the runnable copy normal and deletes it, where it is there.
+void removeScript(const QString &programFolder, const CipherScript &script);

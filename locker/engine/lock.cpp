@@ -2,6 +2,7 @@
 
 #include "locker/engine/cipherscripts.h"
 #include "locker/engine/sequence.h"
+#include "locker/engine/sessionend.h"
 #include "locker/window/captions.h"
 #include "locker/window/changelabel.h"
 #include "locker/window/lockerwindow.h"
@@ -37,7 +38,7 @@ void endUnencrypted(LockerWindow &w) {
     w.UnloadAll();
 }
 
-// The encrypt script could not be started or was gone before its time.
+// The encrypt script could not be started.
 void failLocking(LockerWindow &w) {
     reportMissingScript(w, *w.E_Timer, kEncryptScript.shipped,
                         QStringLiteral("Quiting without encryption, see help"));
@@ -81,12 +82,15 @@ void E_Label_Change(LockerWindow &w) {
         if (!w.cipherRun)
             return failLocking(w);
         w.Label7->setText(QString::number(w.cipherRun->processId()));
-        w.settings().setRemovalRequested(false);
+        // Once the user has handed over to the uninstaller, the marker is the uninstaller's.
+        if (w.QuitFlag != 1)
+            w.settings().setRemovalRequested(false);
     }
     keepTimerWhileStarted(*w.E_Timer, w.Label7->text().toLongLong());
-    if (w.E_Label->text().toInt() == 3 &&
-        removeScript(w.programFolder(), kEncryptScript) == FileError::NotFound)
-        return failLocking(w);
+    // The shell has the script by now; a copy that someone else removed first fails the run,
+    // whose end tells of it.
+    if (w.E_Label->text().toInt() == 3)
+        removeScript(w.programFolder(), kEncryptScript);
     if (w.E_Label->text() == Caption::CounterDone) {
         w.E_Timer->stop();
         // No run to follow here means that a failure has already ended the sequence.
@@ -102,12 +106,15 @@ void E_Label_Change(LockerWindow &w) {
     }
 }
 
+// Only a Yes leaves the files readable, so a slip of the Enter key answers No. The user's choice
+// lets go of the session: nothing is to lock behind the program.
 void nolock_Click(LockerWindow &w) {
     w.settings().setFilesEncrypted(false);
     const auto answer = w.dialogs().message(
         &w, QStringLiteral("Your files will not be encrypted.\r\nAre you sure?"),
-        QStringLiteral("Please note"), Dialogs::Buttons::YesNo);
+        QStringLiteral("Please note"), Dialogs::Buttons::YesNoDefaultNo);
     if (answer == Dialogs::Answer::Yes) {
+        releaseSession(w);
         w.QuitFlag = 1;
         w.UnloadAll();
     }

@@ -17,7 +17,7 @@ void advanceCounter(ChangeLabel &counter);
 // otherwise. A running timer keeps its rhythm.
 void keepTimerWhileStarted(QTimer &timer, qint64 processId);
 
-// The failure of either sequence: its script could not be started or was gone before its time.
+// The failure of either sequence: its script could not be started.
 // Stops the timer first, so that no tick runs another step while the messages are open, then
 // names the missing shipped file and says how the program ends.
 void reportMissingScript(LockerWindow &w, QTimer &timer, const QString &shipped,

@@ -12,8 +12,8 @@
 
 namespace {
 
-// The decrypt script could not be started or was gone before its time. The recorded locker
-// state stays as it was: nothing was decrypted.
+// The decrypt script could not be started. The recorded locker state stays as it was: nothing
+// was decrypted.
 void failUnlocking(LockerWindow &w) {
     reportMissingScript(w, *w.D_Timer, kDecryptScript.shipped,
                         QStringLiteral("Quiting without decryption, see help."));
@@ -62,9 +62,10 @@ void D_Label_Change(LockerWindow &w) {
         w.settings().setRemovalRequested(false);
     }
     keepTimerWhileStarted(*w.D_Timer, w.Label6->text().toLongLong());
+    // The run has ended by now, and its end tells what it did: a copy that someone else removed
+    // meanwhile is no failure of it.
     if (w.D_Label->text().toInt() == 4) {
-        if (removeScript(w.programFolder(), kDecryptScript) == FileError::NotFound)
-            return failUnlocking(w);
+        removeScript(w.programFolder(), kDecryptScript);
         openLocker(w);
     }
 }

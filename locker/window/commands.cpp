@@ -62,7 +62,7 @@ void Help_Click(LockerWindow &w) {
 
 // Hands over to the uninstaller: the marker tells it that the user asked from here. The close
 // that follows offers the exit menu while the locker is open, and then goes ahead whatever is
-// chosen.
+// chosen; the uninstaller starts as the program ends.
 void Uninstall_Click(LockerWindow &w) {
     const auto answer =
         w.dialogs().message(&w,
@@ -76,7 +76,6 @@ void Uninstall_Click(LockerWindow &w) {
     }
     w.settings().setRemovalRequested(true);
     w.QuitFlag = 1;
-    w.shell().startProgram(w.path(QStringLiteral("Uninstall")), QStringLiteral("/"));
     w.UnloadAll();
 }
 

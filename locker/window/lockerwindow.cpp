@@ -209,7 +209,16 @@ void LockerWindow::paintEvent(QPaintEvent *) {
     QPainter(this).drawPixmap(0, 0, m_background);
 }
 
+void LockerWindow::bringToFront() {
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+// A window closed at the password prompt, while the About window kept the program running, comes
+// back at a later start: from then on it closes as before.
 void LockerWindow::showEvent(QShowEvent *event) {
+    m_unloaded = false;
     // The desktop's close requests arrive at the platform window first; see eventFilter.
     if (QWindow *handle = windowHandle())
         handle->installEventFilter(this);

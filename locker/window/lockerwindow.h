@@ -46,8 +46,10 @@ public:
     // The close decision: returns the cancel value, non-zero to refuse the close. Set up by the
     // locking engine; while it runs, further close requests are left to it.
     std::function<int()> Form_Unload;
-    // True once the window has been closed for good.
+    // True once the window has been closed, until it is shown again.
     bool isUnloaded() const { return m_unloaded; }
+    // Shows the window, restored, in front and active: a later start of the program asks for it.
+    void bringToFront();
 
     // Moves the keyboard focus into Password, unless the box is hidden.
     void focusPassword();

@@ -51,6 +51,7 @@ QMessageBox::StandardButtons standardButtons(Dialogs::Buttons buttons) {
     case Dialogs::Buttons::OkCancel:
         return QMessageBox::Ok | QMessageBox::Cancel;
     case Dialogs::Buttons::YesNo:
+    case Dialogs::Buttons::YesNoDefaultNo:
         return QMessageBox::Yes | QMessageBox::No;
     case Dialogs::Buttons::Ok:
         break;
@@ -96,8 +97,10 @@ Dialogs::Answer QtDialogs::message(QWidget *parent, const QString &text, const Q
     QMessageBox box(QMessageBox::NoIcon, title,
                     QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
                     standardButtons(buttons), parent);
-    if (buttons == Buttons::YesNo)
+    if (buttons == Buttons::YesNo || buttons == Buttons::YesNoDefaultNo)
         box.setEscapeButton(QMessageBox::No);
+    if (buttons == Buttons::YesNoDefaultNo)
+        box.setDefaultButton(QMessageBox::No);
     EarlyClickFilter filter(box);
     return answerOf(box.exec());
 }

@@ -10,7 +10,8 @@ class QWidget;
 // The programs use QtDialogs; tests put a scripted stand-in in its place.
 class Dialogs {
 public:
-    enum class Buttons { Ok, OkCancel, YesNo };
+    // YesNoDefaultNo puts the default, which Enter presses, on No.
+    enum class Buttons { Ok, OkCancel, YesNo, YesNoDefaultNo };
     enum class Answer { Ok, Cancel, Yes, No };
 
     virtual ~Dialogs() = default;

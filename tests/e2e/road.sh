@@ -356,8 +356,10 @@ shot "before-uninstall"
 click Uninstall 2
 answer Uninstall $'Do you really want to uninstall Tarvolen.\nYour personal locker folder will not be deleted.\nAre you sure?' alt+y
 wait_for_setting Rmove in
-# The locker is open, so the close offers the exit menu; the program ends whatever is chosen.
-choose $cancel
+# The locker is open, so the close offers the exit menu; the program ends whatever is chosen, and
+# locks unless the user leaves the files readable. The uninstaller starts as it ends.
+choose $exit_without_locking
+answer "Please note" $'Your files will not be encrypted.\nAre you sure?' alt+y
 wait_for_end
 answer "Uninstall Confirmation" $'Click Ok to confirm the uninstall\nAre you sure?' Return
 answer "Uninstall Completed Sucessfully" \

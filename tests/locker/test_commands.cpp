@@ -1,3 +1,4 @@
+#include "locker/engine/lock.h"
 #include "tests/locker/lockerfixture.h"
 
 #include <QCheckBox>
@@ -16,8 +17,7 @@ private slots:
     void whatTheDesktopCannotOpenIsNamed_data();
     void whatTheDesktopCannotOpenIsNamed();
     void uninstallAnsweredNoResetsTheMarker();
-    void uninstallAnsweredYesHandsOverAndCloses_data();
-    void uninstallAnsweredYesHandsOverAndCloses();
+    void uninstallAnsweredYesHandsOverAsTheProgramEnds();
 };
 
 void TestCommands::exitEndsTheProgramFromEveryPrompt_data() {
@@ -171,30 +171,23 @@ void TestCommands::uninstallAnsweredNoResetsTheMarker() {
     QCOMPARE(f.window.QuitFlag, 0);
 }
 
-void TestCommands::uninstallAnsweredYesHandsOverAndCloses_data() {
-    QTest::addColumn<QString>("choice");
-    QTest::newRow("cancel") << "Cancel";
-    QTest::newRow("lock") << "Lock Folder and Exit";
-    // Its own question answered No, which alone would keep the window open.
-    QTest::newRow("no lock, then no") << "Exit without Locking";
-}
-
-void TestCommands::uninstallAnsweredYesHandsOverAndCloses() {
-    QFETCH(QString, choice);
+// The exit menu comes first (the locker is open); the uninstaller starts once the program ends,
+// from the program folder, in "/", and finds the marker that says the user asked from here.
+void TestCommands::uninstallAnsweredYesHandsOverAsTheProgramEnds() {
     LockerFixture f;
+    f.shipScript("ezentil.kqx", "encrypted");
     f.openLocker();
     f.dialogs.queueAnswer(Dialogs::Answer::Yes);
-    f.dialogs.queueAnswer(Dialogs::Answer::No);
-    f.dialogs.queueMenuChoice(choice);
+    f.dialogs.queueMenuChoice("Lock Folder and Exit");
     f.window.Uninstall->click();
-    QCOMPARE(f.folder.setting("Rmove"), "in");
     QCOMPARE(f.window.QuitFlag, 1);
+    QVERIFY(f.shell.started.isEmpty());
+    QVERIFY(f.tickToTheEnd(E_Timer_Timer, *f.window.E_Label));
+    QVERIFY(f.window.isUnloaded());
+    QCOMPARE(f.folder.setting("Rmove"), "in");
     QCOMPARE(f.shell.started.size(), 1);
     QCOMPARE(f.shell.started[0].program, f.folder.path("Uninstall"));
     QCOMPARE(f.shell.started[0].workingDirectory, "/");
-    // The locker is open: the exit menu comes first, and the window closes whatever is chosen.
-    QCOMPARE(f.dialogs.menus.size(), 1);
-    QVERIFY(f.window.isUnloaded());
 }
 
 QTEST_MAIN(TestCommands)

@@ -40,7 +40,6 @@ private slots:
     void emptyLockerIsRemovedAndRecordedAsEmpty();
     void timelineTickByTick();
     void missingScriptEndsTheProgram();
-    void scriptGoneBeforeItsTimeEndsTheProgram();
     void shortCopyOfTheScriptIsNeverRun_data();
     void shortCopyOfTheScriptIsNeverRun();
     void ticksDuringTheFailureMessagesRunNoStep();
@@ -121,17 +120,6 @@ void TestLock::missingScriptEndsTheProgram() {
     expectEncryptFailure(f);
 }
 
-void TestLock::scriptGoneBeforeItsTimeEndsTheProgram() {
-    LockerFixture f;
-    openWithEncryptScript(f);
-    lock_Click(f.window);
-    E_Timer_Timer(f.window);
-    E_Timer_Timer(f.window);
-    QFile::remove(f.folder.path("e.bat"));
-    E_Timer_Timer(f.window);
-    expectEncryptFailure(f);
-}
-
 void TestLock::shortCopyOfTheScriptIsNeverRun_data() {
     addShortCopyRows();
 }
@@ -171,7 +159,7 @@ void TestLock::exitWithoutLockingAsksFirst() {
     QCOMPARE(filesWhileAsked, "0");
     QCOMPARE(f.dialogs.shown.last().text, "Your files will not be encrypted.\r\nAre you sure?");
     QCOMPARE(f.dialogs.shown.last().title, "Please note");
-    QCOMPARE(f.dialogs.shown.last().buttons, Dialogs::Buttons::YesNo);
+    QCOMPARE(f.dialogs.shown.last().buttons, Dialogs::Buttons::YesNoDefaultNo);
     QVERIFY(!f.window.isUnloaded());
     QCOMPARE(f.window.QuitFlag, 0);
     QCOMPARE(f.folder.setting("Files"), "0");

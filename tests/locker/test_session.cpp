@@ -74,6 +74,7 @@ void TestSession::anEndOfTheSessionRunsTheCloseDecision() {
     f.openLocker();
     f.folder.writeFile("Locker/a.txt", "a");
     f.dialogs.queueMenuChoice(choice);
+    f.dialogs.queueAnswer(Dialogs::Answer::Yes);
     FakeSessionEnd request(interaction);
     if (portal) {
         emit f.window.sessionHold->endRequested();

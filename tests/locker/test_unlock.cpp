@@ -42,7 +42,6 @@ private slots:
     void timelineTickByTick();
     void existingLockerIsOpenedUnchanged();
     void missingScriptEndsTheProgram();
-    void scriptGoneBeforeItsTimeEndsTheProgram();
     void shortCopyOfTheScriptIsNeverRun_data();
     void shortCopyOfTheScriptIsNeverRun();
     void ticksDuringTheFailureMessagesRunNoStep();
@@ -100,17 +99,6 @@ void TestUnlock::missingScriptEndsTheProgram() {
     acceptPassword(f);
     QVERIFY(!QFile::exists(f.folder.path("d.bat")));
     D_Timer_Timer(f.window);
-    expectDecryptFailure(f);
-    QVERIFY(!QFile::exists(f.folder.path("Locker")));
-}
-
-void TestUnlock::scriptGoneBeforeItsTimeEndsTheProgram() {
-    LockerFixture f;
-    f.shipScript("dzentil.kqx", "decrypted");
-    acceptPassword(f);
-    D_Timer_Timer(f.window);
-    QFile::remove(f.folder.path("d.bat"));
-    QVERIFY(f.tickToTheEnd(D_Timer_Timer, *f.window.D_Label));
     expectDecryptFailure(f);
     QVERIFY(!QFile::exists(f.folder.path("Locker")));
 }

@@ -22,6 +22,8 @@ Dialogs::Answer FakeDialogs::message(QWidget *, const QString &text, const QStri
         return Answer::Ok;
     case Buttons::YesNo:
         return Answer::Yes;
+    case Buttons::YesNoDefaultNo:
+        return Answer::No;
     case Buttons::Ok:
         break;
     }

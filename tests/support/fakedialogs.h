@@ -8,7 +8,8 @@
 #include <functional>
 
 // Stands in for the modal boxes and the pop-up menu: answers from a queue, and remembers what
-// was shown. With nothing queued a box answers with its first button and a menu is dismissed.
+// was shown. With nothing queued a box answers with its default button, as Enter would, and a menu
+// is dismissed.
 class FakeDialogs : public Dialogs {
 public:
     struct Shown {

@@ -1,5 +1,6 @@
 #include "tests/support/fakeshell.h"
 
+#include "platform/core/exitguard.h"
 #include "platform/core/files.h"
 
 Shell::OpenResult FakeShell::open(const QString &path) {
@@ -16,19 +17,25 @@ namespace {
 
 class FakeSessionHold : public SessionHold {
 public:
-    FakeSessionHold(QList<FakeShell::Hold> &holds, qsizetype index)
-        : m_holds(holds), m_index(index) {}
+    FakeSessionHold(QList<FakeShell::Hold> &holds, qsizetype index,
+                    std::unique_ptr<ExitGuard> guard)
+        : m_holds(holds), m_index(index), m_guard(std::move(guard)) {}
     ~FakeSessionHold() override {
         if (state() == FakeShell::HoldState::Held)
             state() = FakeShell::HoldState::Abandoned;
     }
-    void release() override { state() = FakeShell::HoldState::Released; }
+    void release() override {
+        state() = FakeShell::HoldState::Released;
+        if (m_guard)
+            m_guard->release();
+    }
 
 private:
     FakeShell::HoldState &state() { return m_holds[m_index].state; }
 
     QList<FakeShell::Hold> &m_holds;
     qsizetype m_index;
+    std::unique_ptr<ExitGuard> m_guard;
 };
 
 } // namespace
@@ -36,5 +43,6 @@ private:
 std::unique_ptr<SessionHold> FakeShell::holdSession(const QString &lockScript,
                                                     const QString &reason) {
     holds.append({lockScript, reason});
-    return std::make_unique<FakeSessionHold>(holds, holds.size() - 1);
+    return std::make_unique<FakeSessionHold>(holds, holds.size() - 1,
+                                             realGuards ? ExitGuard::start(lockScript) : nullptr);
 }

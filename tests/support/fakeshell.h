@@ -31,4 +31,6 @@ public:
         HoldState state = HoldState::Held;
     };
     QList<Hold> holds;
+    // Each hold also starts the real guard, which runs the lock script when it ends unreleased.
+    bool realGuards = false;
 };

@@ -188,7 +188,7 @@ void TestUninstall::cancelKeepsTheFiles() {
     QCOMPARE(dialogs.shown[0].buttons, Dialogs::Buttons::OkCancel);
     expectUntouched(folder);
     QCOMPARE(folder.setting("Rmove"), "out");
-    QCOMPARE(folder.setting("Files"), "0");
+    QCOMPARE(folder.setting("Files"), "1");
     QCOMPARE(folder.setting("Psetting"), MakeCode("pw"));
 }
 
