@@ -48,11 +48,8 @@ int main(int argc, char **argv) {
     DesktopShell shell;
     LockerWindow window(programFolder, dialogs, shell);
     connectHandlers(window);
-    QObject::connect(&instance, &SingleInstance::frontRequested, &window, [&window] {
-        window.showNormal();
-        window.raise();
-        window.activateWindow();
-    });
+    QObject::connect(&instance, &SingleInstance::frontRequested, &window,
+                     &LockerWindow::bringToFront);
 
     Form_Load(window);
     if (window.isUnloaded())

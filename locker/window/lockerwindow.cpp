@@ -194,6 +194,12 @@ void LockerWindow::UnloadAll() {
         close();
 }
 
+void LockerWindow::bringToFront() {
+    showNormal();
+    raise();
+    activateWindow();
+}
+
 void LockerWindow::focusPassword() {
     if (Password->isVisible())
         Password->setFocus();

@@ -49,6 +49,8 @@ public:
     // True once the window has been closed for good.
     bool isUnloaded() const { return m_unloaded; }
 
+    // Restores the window if it was minimized, raises it and asks for the keyboard.
+    void bringToFront();
     // Moves the keyboard focus into Password, unless the box is hidden.
     void focusPassword();
     // Empties Password and gives it the focus.
