@@ -27,21 +27,8 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    import -window root "$out/failure.png" 2>/dev/null || true
-    cp "$work"/*.log "$out/" 2>/dev/null || true
-    exit 1
-}
-within() { # tenths of a second, command...
-    local tries=$1
-    shift
-    for _ in $(seq "$tries"); do "$@" && return 0; sleep 0.1; done
-    return 1
-}
-alive() { kill -0 "$1" 2>/dev/null; }
-ended() { ! alive "$1"; }
-setting() { sed -n "s/^$1=//p" "$work/config/tarvolen/vemb.ini" 2>/dev/null; }
+pictures=$out
+. tests/e2e/session-helpers.sh
 manager() {
     gdbus call --session --dest org.gnome.SessionManager --object-path /org/gnome/SessionManager \
         --method "org.gnome.SessionManager.$1" "${@:2}" 2>/dev/null

@@ -25,19 +25,8 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    import -window root "$shots/failure.png" 2>/dev/null || true
-    exit 1
-}
-within() { # tenths of a second, command...
-    local tries=$1
-    shift
-    for _ in $(seq "$tries"); do "$@" && return 0; sleep 0.1; done
-    return 1
-}
-alive() { kill -0 "$1" 2>/dev/null; }
-ended() { ! alive "$1"; }
+pictures=$shots
+. "$(dirname "$0")/session-helpers.sh"
 # Whether a process runs from the program folder's zentil, or with its lock script.
 runs_from_folder() {
     local pid
@@ -47,7 +36,6 @@ runs_from_folder() {
     done
     return 1
 }
-setting() { sed -n "s/^$1=//p" "$work/config/tarvolen/vemb.ini"; }
 shown() { xdotool search --onlyvisible --name "^$1\$" | head -n 1; }
 menu_shown() { [ "$(xdotool search --onlyvisible --pid "$tarvolen" 2>/dev/null | wc -l)" -ge 2 ]; }
 locked() { [ "$(setting Files)" = 1 ]; }
