@@ -5,7 +5,8 @@
 #include "platform/gui/sessionhold.h"
 #include "platform/gui/shell.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QEventLoop>
 #include <QSessionManager>
 #include <QTimer>
 
@@ -22,18 +23,44 @@ private:
     QSessionManager &m_manager;
 };
 
-// The desktop portal has nothing to cancel with: the hold that stays in place keeps the session.
-class PortalSessionEnd : public SessionEndRequest {
+// The desktop portal and GNOME's session manager over D-Bus have nothing to cancel with: the
+// hold that stays in place keeps the session.
+class DesktopSessionEnd : public SessionEndRequest {
 public:
     bool allowsInteraction() override { return true; }
     void cancel() override {}
 };
 
+// Qt delivers an XSMP session manager's Die as a Quit event from the window system, and would
+// then ask every window to close, which brings up the exit menu while the session manager waits.
+class DieFilter : public QObject {
+public:
+    explicit DieFilter(LockerWindow &w) : QObject(&w), m_window(w) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (watched != qApp || event->type() != QEvent::Quit || !event->spontaneous())
+            return false;
+        endWithTheSession(m_window);
+        return true;
+    }
+
+private:
+    LockerWindow &m_window;
+};
+
 // "Lock Folder and Exit" goes on over the lock sequence's ticks and ends the program at the last
-// one, after telling of a failure if there was one.
+// one, after telling of a failure if there was one. The program's end for the session ends the
+// wait too.
 void waitForLocking(LockerWindow &w) {
-    while (w.E_Timer->isActive() && !w.isUnloaded())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (!w.E_Timer->isActive() || w.isUnloaded())
+            loop.quit();
+    });
+    check.start(50);
+    loop.exec();
 }
 
 } // namespace
@@ -44,13 +71,16 @@ void holdSession(LockerWindow &w) {
     w.sessionHold =
         w.shell().holdSession(w.path(kEncryptScript.shipped), QStringLiteral("The locker is open"));
     // Queued: the request arrives in the middle of the desktop's call, and the answer asks the
-    // user.
+    // user or destroys the hold.
     QObject::connect(
         w.sessionHold.get(), &SessionHold::endRequested, &w,
         [&w] {
-            PortalSessionEnd request;
+            DesktopSessionEnd request;
             answerSessionEnd(w, request);
         },
+        Qt::QueuedConnection);
+    QObject::connect(
+        w.sessionHold.get(), &SessionHold::ending, &w, [&w] { endWithTheSession(w); },
         Qt::QueuedConnection);
 }
 
@@ -64,13 +94,29 @@ void releaseSession(LockerWindow &w) {
 void answerSessionEnd(LockerWindow &w, SessionEndRequest &request) {
     if (!w.sessionHold || !request.allowsInteraction())
         return;
+    w.bringToFront();
     w.close();
     waitForLocking(w);
     if (!w.isUnloaded())
         request.cancel();
 }
 
-void answerSessionEnd(LockerWindow &w, QSessionManager &manager) {
-    QtSessionEnd request(manager);
-    answerSessionEnd(w, request);
+void endWithTheSession(LockerWindow &w) {
+    w.sessionHold.reset();
+    QCoreApplication::exit(0);
+}
+
+void connectSessionManager(LockerWindow &w) {
+    qApp->installEventFilter(new DieFilter(w));
+    // Restarted with the session, the program would find the locker in whatever state the
+    // guard left it, and nobody asked for it.
+    QObject::connect(qGuiApp, &QGuiApplication::saveStateRequest, &w, [](QSessionManager &manager) {
+        manager.setRestartHint(QSessionManager::RestartNever);
+    });
+    QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, &w,
+                     [&w](QSessionManager &manager) {
+                         manager.setRestartHint(QSessionManager::RestartNever);
+                         QtSessionEnd request(manager);
+                         answerSessionEnd(w, request);
+                     });
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 class LockerWindow;
-class QSessionManager;
 
 // From the start of the decrypt run until the program ends by its own decision, the locker is
 // open and the session is held: the desktop is asked not to end it without the user, and should
@@ -24,6 +23,17 @@ public:
 // The desktop asks to end the session. With the locker open, the close decision runs as for a
 // close of the window: the exit menu comes up, "Lock Folder and Exit" locks before the session
 // may end, and a choice that keeps the window open cancels the end. Where the user may not be
-// asked, the end goes ahead and the program's end leaves the lock running behind it.
+// asked, the end goes ahead and the program's end leaves the lock running behind it. The window
+// comes to the front first, so that the user sees which program asks.
 void answerSessionEnd(LockerWindow &w, SessionEndRequest &request);
-void answerSessionEnd(LockerWindow &w, QSessionManager &manager);
+
+// The session ends without a question (an XSMP session manager's Die, GNOME's EndSession or
+// Stop): the program ends at once, whatever it is doing, and leaves the hold unreleased, so that
+// its guard runs the lock behind it. The session manager is never kept waiting for a lock of
+// unknown length, and the guard outlives the signals with which the session ends its processes.
+void endWithTheSession(LockerWindow &w);
+
+// Follows Qt's session manager (XSMP, on X11): a save asks the close decision where it may ask
+// the user and nothing otherwise, a Die ends the program, and the program is never restarted
+// with the session.
+void connectSessionManager(LockerWindow &w);

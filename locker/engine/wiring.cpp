@@ -8,7 +8,6 @@
 #include "locker/window/lockerwindow.h"
 
 #include <QAction>
-#include <QGuiApplication>
 #include <QPushButton>
 #include <QTimer>
 
@@ -21,6 +20,5 @@ void connectEngine(LockerWindow &w) {
     QObject::connect(w.nolock, &QAction::triggered, &w, [&w] { nolock_Click(w); });
     QObject::connect(w.ExitProgram, &QPushButton::clicked, &w, [&w] { ExitProgram_Click(w); });
     w.Form_Unload = [&w] { return Form_Unload(w); };
-    QObject::connect(qGuiApp, &QGuiApplication::commitDataRequest, &w,
-                     [&w](QSessionManager &manager) { answerSessionEnd(w, manager); });
+    connectSessionManager(w);
 }

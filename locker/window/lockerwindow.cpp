@@ -194,6 +194,12 @@ void LockerWindow::UnloadAll() {
         close();
 }
 
+void LockerWindow::bringToFront() {
+    showNormal();
+    raise();
+    activateWindow();
+}
+
 void LockerWindow::focusPassword() {
     if (Password->isVisible())
         Password->setFocus();
@@ -207,12 +213,6 @@ void LockerWindow::clearPassword() {
 void LockerWindow::paintEvent(QPaintEvent *) {
     // The picture is larger than the window and is clipped at its right and bottom edges.
     QPainter(this).drawPixmap(0, 0, m_background);
-}
-
-void LockerWindow::bringToFront() {
-    showNormal();
-    raise();
-    activateWindow();
 }
 
 // A window closed at the password prompt, while the About window kept the program running, comes

@@ -48,7 +48,8 @@ public:
     std::function<int()> Form_Unload;
     // True once the window has been closed, until it is shown again.
     bool isUnloaded() const { return m_unloaded; }
-    // Shows the window, restored, in front and active: a later start of the program asks for it.
+    // Shows the window, restored (if it was minimized or closed), in front and active: a later
+    // start of the program asks for it, and so does the end of the session before it asks.
     void bringToFront();
 
     // Moves the keyboard focus into Password, unless the box is hidden.

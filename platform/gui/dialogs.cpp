@@ -83,11 +83,17 @@ bool pointerKnown() {
     });
 }
 
-// On X11 the pointer's place on the screen is always known. A Wayland client learns it only while
-// the pointer is over one of its own surfaces.
-bool pointerKnownAt(const QWidget &window, QPoint pointer) {
-    return pointerKnown() && (QGuiApplication::platformName() != QLatin1String("wayland") ||
-                              window.frameGeometry().contains(pointer));
+// The window that a menu belongs to, if any.
+const QWidget *windowOf(const QMenu &menu) {
+    return menu.parentWidget() ? menu.parentWidget()->window() : nullptr;
+}
+
+// A menu of a window opens at the pointer only while the pointer is over that window (frame
+// included): elsewhere it would stand alone, with nothing to say which program asks. A Wayland
+// client learns the pointer's place only while the pointer is over one of its own surfaces.
+bool opensAtPointer(const QMenu &menu, QPoint pointer) {
+    const QWidget *window = windowOf(menu);
+    return !window || (pointerKnown() && window->frameGeometry().contains(pointer));
 }
 
 } // namespace
@@ -106,14 +112,20 @@ Dialogs::Answer QtDialogs::message(QWidget *parent, const QString &text, const Q
 }
 
 QPoint popupMenuPosition(const QMenu &menu, QPoint pointer) {
-    const QWidget *window = menu.parentWidget() ? menu.parentWidget()->window() : nullptr;
-    if (window && !pointerKnownAt(*window, pointer))
+    if (!opensAtPointer(menu, pointer)) {
+        const QWidget *window = windowOf(menu);
         pointer = window->mapToGlobal(window->rect().center());
+    }
     return pointer - QPoint(menu.sizeHint().width() / 2, 0);
 }
 
+// Away from the pointer the menu is most likely answered from the keyboard (a close by Enter on
+// a button, or one that the session's end asked for): its first item is active, so that Enter or
+// the arrows work at once.
 void QtDialogs::popupMenu(QMenu &menu) {
-    const QPoint at = popupMenuPosition(menu, QCursor::pos());
+    const QPoint pointer = QCursor::pos();
+    if (!opensAtPointer(menu, pointer) && !menu.actions().isEmpty())
+        menu.setActiveAction(menu.actions().constFirst());
     EarlyClickFilter filter(menu);
-    menu.exec(at);
+    menu.exec(popupMenuPosition(menu, pointer));
 }

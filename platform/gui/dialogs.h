@@ -28,9 +28,10 @@ public:
 };
 
 // Where the real pop-up menu puts its top left corner, in global coordinates, for the pointer at
-// the given place: centred horizontally on the pointer, unless its place is unknown, and then on
-// the centre of the menu's window. A Wayland compositor tells a program where the pointer is only
-// while it is over one of the program's own windows (frames included), and where its windows are
+// the given place: centred horizontally on the pointer while that is over the menu's window
+// (frame included), else, and wherever the pointer's place is unknown, on the centre of the
+// window, with the menu's first item active. A Wayland compositor tells a program where the
+// pointer is only while it is over one of the program's own windows, and where its windows are
 // not at all: there the menu is placed relative to its window, which Qt makes it a pop-up of.
 QPoint popupMenuPosition(const QMenu &menu, QPoint pointer);
 

@@ -7,6 +7,7 @@ DesktopSessionHold::DesktopSessionHold(const QString &lockScript, const QString 
     : m_guard(ExitGuard::start(lockScript)),
       m_inhibitor(std::make_unique<SessionInhibitor>(reason)) {
     connect(m_inhibitor.get(), &SessionInhibitor::endRequested, this, &SessionHold::endRequested);
+    connect(m_inhibitor.get(), &SessionInhibitor::ending, this, &SessionHold::ending);
 }
 
 DesktopSessionHold::~DesktopSessionHold() = default;

@@ -19,6 +19,8 @@ public:
 signals:
     // The desktop asks whether the session may end.
     void endRequested();
+    // The session ends now, whatever anyone answers.
+    void ending();
 };
 
 class DesktopSessionHold : public SessionHold {

@@ -1,8 +1,10 @@
 #include "platform/gui/sessioninhibitor.h"
 
+#include "platform/gui/dbusreply.h"
+#include "platform/gui/gnomesession.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 
 namespace {
@@ -38,15 +40,28 @@ QString nextToken() {
 } // namespace
 
 SessionInhibitor::SessionInhibitor(const QString &reason, QObject *parent) : QObject(parent) {
-    inhibitLogout(reason);
+    inhibitOnGnomeOrPortal(reason);
     inhibitShutdown(reason);
-    monitorSession();
 }
 
 SessionInhibitor::~SessionInhibitor() {
     closeObject(m_inhibition, kRequest);
     closeObject(m_monitor, QStringLiteral("org.freedesktop.portal.Session"));
     // The login manager lifts its block once the last copy of the descriptor is closed: this one.
+}
+
+// GNOME's portal backend forwards an inhibition to the GNOME session manager without the
+// application id that this requires, and the portal reports success all the same: where the
+// session manager takes the inhibition itself, the portal is not asked.
+void SessionInhibitor::inhibitOnGnomeOrPortal(const QString &reason) {
+    auto *gnome = new GnomeSession(reason, this);
+    connect(gnome, &GnomeSession::endRequested, this, &SessionInhibitor::endRequested);
+    connect(gnome, &GnomeSession::ending, this, &SessionInhibitor::ending);
+    connect(gnome, &GnomeSession::refused, this, [this, gnome, reason] {
+        gnome->deleteLater();
+        inhibitLogout(reason);
+        monitorSession();
+    });
 }
 
 // A portal request lives at a path made of the caller's bus name and the token it chose, so the
@@ -80,12 +95,10 @@ void SessionInhibitor::inhibitShutdown(const QString &reason) {
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
     call.setArguments(
         {QStringLiteral("shutdown"), QStringLiteral("Tarvolen"), reason, QStringLiteral("block")});
-    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
-        const QDBusPendingReply<QDBusUnixFileDescriptor> reply = *watcher;
+    onReply(this, bus.asyncCall(call), [this](const QDBusPendingCall &pending) {
+        const QDBusPendingReply<QDBusUnixFileDescriptor> reply = pending;
         if (reply.isValid())
             m_shutdownBlock = reply.value();
-        watcher->deleteLater();
     });
 }
 

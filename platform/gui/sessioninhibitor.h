@@ -5,11 +5,12 @@
 #include <QObject>
 #include <QVariantMap>
 
-// Asks the desktop not to end the session while it lives, giving the reason: the desktop portal's
-// inhibitor for logging out and switching users, and the login manager's block on shutdown and
-// reboot. It also follows the portal's session monitor, which says when the session is about to
-// end. A desktop without a portal or a system without a login manager goes without: nothing is
-// reported. Every call goes out without waiting, so that a slow service never holds up the window.
+// Asks the desktop not to end the session while it lives, giving the reason: the GNOME session
+// manager's inhibitor for logging out and switching users where it takes one, else the desktop
+// portal's, and the login manager's block on shutdown and reboot. It also follows whichever of the
+// two holds the session, which says when the session is about to end. A desktop without either or
+// a system without a login manager goes without: nothing is reported. Every call goes out without
+// waiting, so that a slow service never holds up the window.
 class SessionInhibitor : public QObject {
     Q_OBJECT
 public:
@@ -18,14 +19,17 @@ public:
     ~SessionInhibitor() override;
 
 signals:
-    // The portal says that the session is about to end; it has been answered that this was heard.
+    // The desktop says that the session is about to end; it has been answered that this was heard.
     void endRequested();
+    // The session ends now, whatever anyone answers.
+    void ending();
 
 private slots:
     void monitorStarted(uint response, const QVariantMap &results);
     void stateChanged(const QDBusObjectPath &session, const QVariantMap &state);
 
 private:
+    void inhibitOnGnomeOrPortal(const QString &reason);
     void inhibitLogout(const QString &reason);
     void inhibitShutdown(const QString &reason);
     void monitorSession();

@@ -29,16 +29,23 @@ bool ignoresTheEndOfTheSession(qint64 pid) {
     return at >= 0 && (ignored & wanted) == wanted;
 }
 
-// The portal and the login manager as far as the inhibitor speaks to them, on a connection of
-// their own to the test's bus (which stands in for the system bus too). Remembers every call;
-// the login manager's block is a pipe whose far end the test watches.
+// The portal, the login manager and, if asked for, GNOME's session manager as far as the
+// inhibitor speaks to them, on a connection of their own to the test's bus (which stands in for
+// the system bus too). Remembers every call; the login manager's block is a pipe whose far end
+// the test watches.
 class FakeDesktop : public QDBusVirtualObject {
 public:
-    FakeDesktop() : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fake")) {
+    explicit FakeDesktop(bool gnome)
+        : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fake")) {
         m_bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
         m_bus.registerService(QStringLiteral("org.freedesktop.login1"));
         m_bus.registerVirtualObject(QStringLiteral("/org/freedesktop"), this,
                                     QDBusConnection::SubPath);
+        if (gnome) {
+            m_bus.registerService(kGnome);
+            m_bus.registerVirtualObject(QStringLiteral("/org/gnome"), this,
+                                        QDBusConnection::SubPath);
+        }
     }
     ~FakeDesktop() override {
         ::close(blockEnd);
@@ -49,6 +56,12 @@ public:
 
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &) override {
         calls.append(message.member() + u' ' + message.path());
+        if (message.interface() == kGnome && message.member() == QLatin1String("Inhibit")) {
+            arguments = message.arguments();
+            return reply(message, {42u});
+        }
+        if (message.member() == QLatin1String("RegisterClient"))
+            return reply(message, {QVariant::fromValue(QDBusObjectPath(kClient))});
         if (message.member() == QLatin1String("Inhibit") &&
             message.interface().endsWith(QLatin1String("Manager")))
             return reply(message, {QVariant::fromValue(block())});
@@ -68,6 +81,15 @@ public:
             return m_bus.send(response);
         }
         return reply(message, {});
+    }
+
+    // GNOME's session manager tells its client of a logout, or that the session ends.
+    void tellClient(const QString &what) {
+        QDBusMessage signal = QDBusMessage::createSignal(
+            kClient, QStringLiteral("org.gnome.SessionManager.ClientPrivate"), what);
+        if (what != QLatin1String("Stop"))
+            signal << 0u;
+        m_bus.send(signal);
     }
 
     // The portal tells its monitors that the session is about to end.
@@ -91,10 +113,12 @@ public:
         return ::poll(&watch, 1, 0) == 0;
     }
 
+    static inline const QString kGnome = QStringLiteral("org.gnome.SessionManager");
+    static inline const QString kClient = QStringLiteral("/org/gnome/SessionManager/Client1");
     static inline const QString kSession =
         QStringLiteral("/org/freedesktop/portal/desktop/session/1_1/tarvolen");
     QStringList calls;
-    QVariantList arguments; // of the portal's Inhibit
+    QVariantList arguments; // of the portal's or GNOME's Inhibit
     QString inhibition;     // the request that the portal's Inhibit made
     int blockEnd = -1;
 
@@ -131,6 +155,7 @@ private slots:
     void initTestCase();
     void theGuardRunsTheScriptUnlessReleased_data();
     void theGuardRunsTheScriptUnlessReleased();
+    void theDesktopIsAskedToWaitWhileTheInhibitorLives_data();
     void theDesktopIsAskedToWaitWhileTheInhibitorLives();
 };
 
@@ -173,32 +198,58 @@ void TestSessionHold::theGuardRunsTheScriptUnlessReleased() {
     QCOMPARE(QFile::exists(folder.path("ran")), runs);
 }
 
-// The portal is asked for logging out and switching users, the login manager for a block on
-// shutdown, both for the reason given; both are let go with the inhibitor. A session about to end
-// is told, and the portal answered at once.
+void TestSessionHold::theDesktopIsAskedToWaitWhileTheInhibitorLives_data() {
+    QTest::addColumn<bool>("gnome"); // GNOME's session manager is on the bus
+    QTest::newRow("portal") << false;
+    QTest::newRow("GNOME") << true;
+}
+
+// GNOME's session manager, where it takes the inhibition, else the portal, is asked for logging
+// out and switching users, the login manager for a block on shutdown, all for the reason given;
+// all are let go with the inhibitor. A session about to end is told, and the desktop answered at
+// once; GNOME, which Qt does not reach without XSMP, also tells when the session ends regardless.
 void TestSessionHold::theDesktopIsAskedToWaitWhileTheInhibitorLives() {
-    FakeDesktop desktop;
+    QFETCH(bool, gnome);
+    FakeDesktop desktop(gnome);
     auto inhibitor = std::make_unique<SessionInhibitor>(QStringLiteral("The locker is open"));
     QSignalSpy endRequested(inhibitor.get(), &SessionInhibitor::endRequested);
+    QSignalSpy ending(inhibitor.get(), &SessionInhibitor::ending);
     QVERIFY(QTest::qWaitFor([&] { return desktop.blockEnd >= 0 && desktop.calls.size() >= 3; }));
-    QCOMPARE(desktop.arguments.value(1).toUInt(), 3u);
-    QCOMPARE(FakeDesktop::optionsOf(desktop.arguments.value(2)).value("reason"),
-             "The locker is open");
+    if (gnome) {
+        QCOMPARE(desktop.arguments, (QVariantList{"Tarvolen", 0u, "The locker is open", 3u}));
+        QVERIFY(!desktop.calls.contains("Inhibit /org/freedesktop/portal/desktop"));
+    } else {
+        QCOMPARE(desktop.arguments.value(1).toUInt(), 3u);
+        QCOMPARE(FakeDesktop::optionsOf(desktop.arguments.value(2)).value("reason"),
+                 "The locker is open");
+    }
     QVERIFY(desktop.blockHeld());
 
-    desktop.queryEnd();
-    QVERIFY(endRequested.wait());
+    // The client listens once its registration has been answered: told until heard.
     QVERIFY(QTest::qWaitFor([&] {
-        return desktop.calls.contains("QueryEndResponse /org/freedesktop/portal/desktop");
+        gnome ? desktop.tellClient("QueryEndSession") : desktop.queryEnd();
+        return !endRequested.isEmpty();
     }));
+    QVERIFY(QTest::qWaitFor([&] {
+        return desktop.calls.contains(gnome ? "EndSessionResponse " + FakeDesktop::kClient
+                                            : "QueryEndResponse /org/freedesktop/portal/desktop");
+    }));
+    if (gnome) {
+        desktop.tellClient("Stop");
+        QVERIFY(ending.wait());
+    }
 
     inhibitor.reset();
     QVERIFY(QTest::qWaitFor([&] { return !desktop.blockHeld(); }));
+    const QStringList released =
+        gnome ? QStringList{"Uninhibit /org/gnome/SessionManager",
+                            "UnregisterClient /org/gnome/SessionManager"}
+              : QStringList{"Close " + desktop.inhibition, "Close " + FakeDesktop::kSession};
     QVERIFY(QTest::qWaitFor([&] {
-        return desktop.calls.contains("Close " + desktop.inhibition) &&
-               desktop.calls.contains("Close " + FakeDesktop::kSession);
+        return std::all_of(released.begin(), released.end(),
+                           [&](const QString &call) { return desktop.calls.contains(call); });
     }));
 }
 
-QTEST_GUILESS_MAIN(TestSessionHold)
+QTEST_MAIN(TestSessionHold)
 #include "test_sessionhold.moc"
