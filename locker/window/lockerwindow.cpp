@@ -7,6 +7,7 @@
 #include "locker/window/keyboardbutton.h"
 #include "locker/window/passwordvalidator.h"
 #include "locker/window/progress.h"
+#include "locker/window/titlebar.h"
 #include "platform/core/script.h"
 #include "platform/gui/sessionhold.h"
 
@@ -73,7 +74,6 @@ LockerWindow::LockerWindow(const QString &programFolder, Dialogs &dialogs, Shell
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(twips(0, 0, 2700, 5325).size());
-    centreOnScreen(*this);
     QIcon icon;
     icon.addFile(QStringLiteral(":/images/app-16.png"), QSize(16, 16));
     icon.addFile(QStringLiteral(":/images/app-32.png"), QSize(32, 32));
@@ -87,6 +87,8 @@ LockerWindow::LockerWindow(const QString &programFolder, Dialogs &dialogs, Shell
     createEngineState();
     createExitMenu();
     setTabOrder();
+    addOwnTitleBar(*this);
+    centreOnScreen(*this);
 }
 
 LockerWindow::~LockerWindow() = default;
@@ -211,8 +213,9 @@ void LockerWindow::clearPassword() {
 }
 
 void LockerWindow::paintEvent(QPaintEvent *) {
-    // The picture is larger than the window and is clipped at its right and bottom edges.
-    QPainter(this).drawPixmap(0, 0, m_background);
+    // The picture is larger than the client area and is clipped at its right and bottom edges;
+    // a title bar of the window's own covers what lies beyond them.
+    QPainter(this).drawPixmap(contentsRect().topLeft(), m_background);
 }
 
 // A window closed at the password prompt, while the About window kept the program running, comes

@@ -1,6 +1,7 @@
 #include "locker/window/about.h"
 #include "tests/locker/lockerfixture.h"
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
@@ -41,6 +42,29 @@ void screenshot(const QString &name) {
     QVERIFY(QDir(folder).rename(shots.first(), name));
 }
 
+// The window draws its own title bar, Qt none: the title whole, the buttons that the window's
+// flags ask for (never a maximize), and the client area as large as the controls were placed for.
+void checkTitleBar(const QWidget &window, const QStringList &buttons, QSize clientArea) {
+    QVERIFY(window.windowFlags().testFlag(Qt::FramelessWindowHint));
+    const auto *title = window.findChild<QLabel *>(QStringLiteral("Title"));
+    QVERIFY(title);
+    QCOMPARE(title->text(), window.windowTitle());
+    QVERIFY(title->width() >= title->sizeHint().width());
+    QStringList names;
+    for (const QAbstractButton *button : title->parentWidget()->findChildren<QAbstractButton *>())
+        names << button->accessibleName();
+    QCOMPARE(names, buttons);
+    QCOMPARE(window.contentsRect().size(), clientArea);
+}
+
+QAbstractButton *closeButton(const QWidget &window) {
+    const auto buttons = window.findChildren<QAbstractButton *>();
+    const auto found = std::find_if(buttons.begin(), buttons.end(), [](QAbstractButton *b) {
+        return b->accessibleName() == QLatin1String("Close");
+    });
+    return found == buttons.end() ? nullptr : *found;
+}
+
 } // namespace
 
 class TestWayland : public QObject {
@@ -58,7 +82,7 @@ void TestWayland::windowComesUpNatively() {
     f.start();
     QVERIFY(exposed(f.window));
     QCOMPARE(f.window.windowTitle(), "Tarvolen v3.0");
-    QCOMPARE(f.window.size(), QSize(180, 355));
+    checkTitleBar(f.window, {"Minimize", "Close"}, QSize(180, 355));
     QCOMPARE(f.window.Label1->text(), "Enter Password");
     QCOMPARE(f.window.Ok->text(), "OK");
     QCOMPARE(f.window.Cancel->text(), "Exit");
@@ -66,7 +90,8 @@ void TestWayland::windowComesUpNatively() {
     screenshot("prompt.png");
 }
 
-// The menu is shown without blocking, where the real one would go, while the window decides.
+// The menu is shown without blocking, where the real one would go, while the window decides on
+// the close that the title bar's button asked for.
 void TestWayland::exitMenuOpensOverTheWindow() {
     LockerFixture f;
     f.openLocker();
@@ -77,7 +102,11 @@ void TestWayland::exitMenuOpensOverTheWindow() {
         QVERIFY(exposed(menu));
         screenshot("exit-menu.png");
     });
-    QVERIFY(!f.window.close());
+    QAbstractButton *close = closeButton(f.window);
+    QVERIFY(close);
+    close->click();
+    QCOMPARE(f.dialogs.menus.size(), 1);
+    QVERIFY(!f.window.isUnloaded());
     QCOMPARE(menu.windowHandle()->transientParent(), f.window.windowHandle());
     // Where Qt put the menu relative to the window: what a pop-up of the window asks for.
     const QPoint centre = f.window.rect().center();
@@ -96,6 +125,7 @@ void TestWayland::aboutOpensAndCloses() {
     QVERIFY(found != windows.end());
     auto *about = qobject_cast<About *>(*found);
     QVERIFY(exposed(*about));
+    checkTitleBar(*about, {"Close"}, QSize(328, 369));
     screenshot("about.png");
     QPointer<About> closed = about;
     about->Command1->click();
