@@ -255,6 +255,7 @@ void TestUninstall::stopsAtOnceWhileTheMainProgramRuns() {
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     // The copy looks for Qt's plugins in this folder's lib/, which has none; the build tree has.
     environment.insert("QT_PLUGIN_PATH", QCoreApplication::applicationDirPath() + "/lib/plugins");
+    environment.insert("XDG_RUNTIME_DIR", folder.root());
     tarvolen.setProcessEnvironment(environment);
     tarvolen.start(folder.path("Tarvolen"), {});
     QVERIFY(tarvolen.waitForStarted());
