@@ -37,12 +37,14 @@ bool removeProgram(const QString &programFolder) {
         deleting(file("dzentil.kqx")),
         deleting(file("ezentil.kqx")),
         deleting(file("zentil")),
-        deletingFolder(bundleFolder(programFolder)),
         deleting(file("Versions.txt")),
         deleting(file("Readme.html")),
         deleting(file("Readme.txt")),
         deleting(file("d.bat")),
         deleting(file("e.bat")),
+        // This program needs the bundle to start: it goes last, and whole or not at all, so that
+        // a run stopped anywhere can be run again to the end.
+        deletingFolder(bundleFolder(programFolder)),
     };
     for (const Step &step : steps) {
         if (step() == FileError::Access)

@@ -1,6 +1,7 @@
 #include "locker/entry/startup.h"
 
 #include "common/temporaryfolder.h"
+#include "locker/engine/cipherscripts.h"
 #include "locker/window/lockerwindow.h"
 #include "platform/gui/dialogs.h"
 
@@ -32,6 +33,14 @@ void setMasterKeyBox(LockerWindow &w, MasterSwitch master) {
     }
 }
 
+// Copies left by a run of the program that was killed. Only one program runs per folder, so no
+// run of this one uses them, and a run that the killed one started no longer needs its copy: the
+// shell reads it at once and hands over to the cipher program.
+void removeLeftoverScripts(const QString &programFolder) {
+    removeScript(programFolder, kDecryptScript);
+    removeScript(programFolder, kEncryptScript);
+}
+
 } // namespace
 
 void Form_Load(LockerWindow &w) {
@@ -41,6 +50,7 @@ void Form_Load(LockerWindow &w) {
         w.UnloadAll();
         return;
     }
+    removeLeftoverScripts(w.programFolder());
     const FolderSettings settings = w.settings();
     const LockerFiles files = settings.files();
     const QString password = settings.password();

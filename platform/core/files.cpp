@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <dirent.h>
@@ -73,43 +74,77 @@ FileError removeFile(const QString &path) {
     return ::unlink(native(path).constData()) == 0 ? FileError::None : lastError();
 }
 
-FileError removeFileUnlessInUse(const QString &path) {
+namespace {
+
+// Access while another program holds the file under the in-use lock. A symbolic link is no file
+// that anything holds.
+FileError whetherInUse(const QString &path) {
     const int fd = ::open(native(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0 && errno != ELOOP)
-        return lastError();
-    if (fd >= 0) {
-        const bool inUse = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-        ::close(fd);
-        if (inUse)
-            return FileError::Access;
-    }
-    return removeFile(path);
+    if (fd < 0)
+        return errno == ELOOP ? FileError::None : lastError();
+    const bool inUse = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    return inUse ? FileError::Access : FileError::None;
 }
 
-FileError removeFolderUnlessInUse(const QString &path) {
-    // Never through a symbolic link: a link is deleted as the file it is.
-    const int fd =
-        ::open(native(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOTDIR || errno == ELOOP ? removeFileUnlessInUse(path) : lastError();
-    DIR *folder = ::fdopendir(fd);
-    if (!folder) {
-        ::close(fd);
-        return FileError::Other;
-    }
+QStringList entriesOf(DIR *folder, const QString &path) {
     QStringList entries;
     while (const dirent *entry = ::readdir(folder)) {
         const QString name = QFile::decodeName(entry->d_name);
         if (name != QLatin1String(".") && name != QLatin1String(".."))
             entries << path + u'/' + name;
     }
+    return entries;
+}
+
+// What is done with each entry of a tree: with a file, or with a folder once its entries are done.
+using Visit = FileError (*)(const QString &path, bool isFolder);
+
+// Visits the tree at path, the entries of each folder before the folder, never through a symbolic
+// link (a link is visited as a file). Stops at the first access error, which it returns; other
+// failures inside are passed over, and the folder's own visit gives the result.
+FileError walkTree(const QString &path, Visit visit) {
+    const int fd =
+        ::open(native(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOTDIR || errno == ELOOP ? visit(path, false) : lastError();
+    DIR *folder = ::fdopendir(fd);
+    if (!folder) {
+        ::close(fd);
+        return FileError::Other;
+    }
+    const QStringList entries = entriesOf(folder, path);
     ::closedir(folder);
     for (const QString &entry : entries) {
-        const FileError error = removeFolderUnlessInUse(entry);
-        if (error == FileError::Access)
-            return error;
+        if (walkTree(entry, visit) == FileError::Access)
+            return FileError::Access;
     }
-    return removeDirectory(path) ? FileError::None : lastError();
+    return visit(path, true);
+}
+
+// An entry may go when the folder it is in may be changed and, for a file, nothing holds it.
+FileError mayRemove(const QString &path, bool isFolder) {
+    if (::access(native(QFileInfo(path).path()).constData(), W_OK | X_OK) != 0)
+        return lastError();
+    return isFolder ? FileError::None : whetherInUse(path);
+}
+
+FileError removeEntry(const QString &path, bool isFolder) {
+    if (isFolder)
+        return removeDirectory(path) ? FileError::None : lastError();
+    return removeFileUnlessInUse(path);
+}
+
+} // namespace
+
+FileError removeFileUnlessInUse(const QString &path) {
+    const FileError inUse = whetherInUse(path);
+    return inUse == FileError::None ? removeFile(path) : inUse;
+}
+
+FileError removeFolderUnlessInUse(const QString &path) {
+    const FileError checked = walkTree(path, mayRemove);
+    return checked == FileError::Access ? checked : walkTree(path, removeEntry);
 }
 
 bool holdInUseLock(const QString &path) {

@@ -28,8 +28,9 @@ FileError removeFile(const QString &path);
 FileError removeFileUnlessInUse(const QString &path);
 
 // Deletes a folder with everything in it, each file as removeFileUnlessInUse does; a path that is
-// not a folder is deleted as a file. Stops at the first access error, which it returns; other
-// failures inside the folder are passed over.
+// not a folder is deleted as a file. All or nothing as far as access goes: when a folder in the
+// tree may not be changed or a file in it is in use, it deletes nothing and returns the access
+// error. Other failures inside the folder are passed over.
 FileError removeFolderUnlessInUse(const QString &path);
 
 // Marks the file as in use for as long as this process runs.

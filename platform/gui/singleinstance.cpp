@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <fcntl.h>
@@ -18,31 +19,37 @@ namespace {
 constexpr int kFrontDelayMs = 500;
 constexpr int kAnswerWaitMs = 5000;
 
-// An abstract socket leaves no file behind; the user id keeps other users' copies apart.
-QString serverName(const QString &programFolder) {
+// A socket in the user's runtime folder, which only the user may enter: no other user can answer
+// a later start in place of the running copy, nor take the name first. Without such a folder
+// there is no socket, and a later start says that the folder is in use.
+QString serverPath(const QString &programFolder) {
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (runtime.isEmpty())
+        return {};
     const QByteArray hash =
         QCryptographicHash::hash(QFile::encodeName(programFolder), QCryptographicHash::Sha256);
-    return QStringLiteral("tarvolen-%1-%2")
-        .arg(::getuid())
-        .arg(QString::fromLatin1(hash.toHex().left(32)));
+    return runtime + QStringLiteral("/tarvolen-") + QString::fromLatin1(hash.toHex().left(32));
 }
 
 } // namespace
 
-SingleInstance::SingleInstance(const QString &programFolder) : m_name(serverName(programFolder)) {
+SingleInstance::SingleInstance(const QString &programFolder) : m_path(serverPath(programFolder)) {
     // A folder that cannot be opened cannot be locked either: then nothing is refused.
     m_lock =
         ::open(QFile::encodeName(programFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     m_first = m_lock < 0 || ::flock(m_lock, LOCK_EX | LOCK_NB) == 0;
-    if (!m_first)
+    if (!m_first || m_path.isEmpty())
         return;
+    // A socket of this name was left by a copy that was killed: the lock shows that no copy runs.
+    QLocalServer::removeServer(m_path);
     m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::AbstractNamespaceOption);
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::answerLaterStarts);
-    m_server->listen(m_name);
+    m_server->listen(m_path);
 }
 
 SingleInstance::~SingleInstance() {
+    // The socket goes while the lock is still held: after that it may be the next copy's.
+    delete m_server;
     if (m_lock >= 0)
         ::close(m_lock);
 }
@@ -60,8 +67,7 @@ void SingleInstance::answerLaterStarts() {
 
 bool SingleInstance::bringFirstToFront() const {
     QLocalSocket socket;
-    socket.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
-    socket.connectToServer(m_name);
+    socket.connectToServer(m_path);
     return socket.waitForConnected(kAnswerWaitMs) && socket.waitForReadyRead(kAnswerWaitMs) &&
            socket.readAll() == "1";
 }

@@ -7,7 +7,8 @@ class QLocalServer;
 
 // One running Tarvolen per program folder: two would share the cipher scripts' batch files and
 // overwrite each other's record of the locker. The first start holds an exclusive lock on the
-// folder while it runs and listens for later starts, which ask it to come to the front and end.
+// folder while it runs and listens for later starts, which ask it to come to the front and end,
+// on a socket in the user's runtime folder.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -26,7 +27,7 @@ signals:
 private:
     void answerLaterStarts();
 
-    QString m_name;
+    QString m_path;
     int m_lock = -1;
     bool m_first = true;
     QLocalServer *m_server = nullptr;

@@ -37,6 +37,7 @@ void TestInstance::aSecondStartOnTheSameFolderEndsAndChangesNothing() {
     // The copies look for Qt's plugins in this folder's lib/, which has none; the build tree has.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_PLUGIN_PATH", QCoreApplication::applicationDirPath() + "/lib/plugins");
+    environment.insert("XDG_RUNTIME_DIR", folder.root());
     QProcess first;
     first.setProcessEnvironment(environment);
     first.start(folder.path("Tarvolen"), {});
@@ -46,6 +47,11 @@ void TestInstance::aSecondStartOnTheSameFolderEndsAndChangesNothing() {
     QTRY_COMPARE_WITH_TIMEOUT(folder.setting("Rmove"), "out", 20000);
     QTRY_COMPARE_WITH_TIMEOUT(folder.setting("Msetting"), "1", 20000);
     folder.setSetting("Rmove", "in");
+    // Only this user reaches it: one socket tarvolen-<hash>, in its runtime folder, none abstract.
+    const QString socket = QDir(folder.root()).entryList(QDir::System).value(0);
+    QFile table("/proc/net/unix");
+    QVERIFY(table.open(QIODevice::ReadOnly));
+    QCOMPARE(table.readAll().count(socket.mid(9).toLatin1()), 1);
     const QByteArray settings = folder.settingsFileContents();
     const QStringList files = folderListing(folder.root());
 

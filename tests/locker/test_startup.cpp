@@ -16,6 +16,7 @@ private slots:
     void refusesATemporaryFolderAndWritesNothing_data();
     void refusesATemporaryFolderAndWritesNothing();
     void anotherFolderStartsAsAFirstRun();
+    void removesTheScriptCopiesOfAKilledRun();
     void activationPutsTheCaretIntoThePasswordBox();
 };
 
@@ -119,6 +120,14 @@ void TestStartup::anotherFolderStartsAsAFirstRun() {
                 MakeCode("pw"));
     f.start();
     QCOMPARE(f.window.Ok->text(), "Set");
+}
+
+void TestStartup::removesTheScriptCopiesOfAKilledRun() {
+    LockerFixture f;
+    f.folder.writeFile("d.bat", "left");
+    f.folder.writeFile("e.bat", "left");
+    f.start();
+    QVERIFY(!QFile::exists(f.folder.path("d.bat")) && !QFile::exists(f.folder.path("e.bat")));
 }
 
 void TestStartup::activationPutsTheCaretIntoThePasswordBox() {
