@@ -166,15 +166,14 @@ bool claimsToBeEncrypted(int fd) {
     return claimOf(fd) != Claim::Plain;
 }
 
-std::optional<KeyParameters> keyParametersOf(int fd) {
+HeaderClaim headerClaimOf(int fd) {
     unsigned char header[kHeaderSize];
-    if (::pread(fd, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||
-        claimOf(header, sizeof header) != Claim::Ours)
-        return std::nullopt;
+    const ssize_t size = ::pread(fd, header, sizeof header, 0);
+    const Claim claim = size < 0 ? Claim::Plain : claimOf(header, static_cast<std::size_t>(size));
+    if (claim != Claim::Ours || size != static_cast<ssize_t>(sizeof header))
+        return {claim != Claim::Plain, std::nullopt};
     const KeyParameters parameters = parametersOf(header);
-    if (!hasOurLimits(parameters))
-        return std::nullopt;
-    return parameters;
+    return {true, hasOurLimits(parameters) ? std::optional(parameters) : std::nullopt};
 }
 
 std::string encryptStream(int inFd, int outFd, const Key &key, const KeyParameters &parameters) {

@@ -48,9 +48,14 @@ bool isEncrypted(int fd);
 // pass it by as a plain one.
 bool claimsToBeEncrypted(int fd);
 
-// How the key of the encrypted file behind fd was derived, when its header says so with the
-// only limits that zentil accepts; nothing for any other file.
-std::optional<KeyParameters> keyParametersOf(int fd);
+// What decrypt learns from the header of the file behind fd, in one read: whether the file claims
+// to be encrypted (as claimsToBeEncrypted says), and how its key was derived where the header says
+// so with the only limits that zentil accepts.
+struct HeaderClaim {
+    bool claimsEncrypted = false;
+    std::optional<KeyParameters> parameters;
+};
+HeaderClaim headerClaimOf(int fd);
 
 // Reads all of in and writes its encrypted form to out. Returns an empty string on success,
 // otherwise why it failed.

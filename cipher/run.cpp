@@ -192,9 +192,10 @@ private:
                                                        [](int in) { return !isEncrypted(in); });
         // The first file opened for decryption starts the derivation of its key.
         return std::make_unique<StagedReplacement>(folder.fd.get(), file.name, [this](int in) {
-            if (const std::optional<KeyParameters> parameters = keyParametersOf(in))
-                m_keys.prepareFirst(*parameters);
-            return claimsToBeEncrypted(in);
+            const HeaderClaim header = headerClaimOf(in);
+            if (header.parameters)
+                m_keys.prepareFirst(*header.parameters);
+            return header.claimsEncrypted;
         });
     }
 
