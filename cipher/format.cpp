@@ -216,7 +216,8 @@ std::string encryptStream(int inFd, int outFd, const Key &key, const KeyParamete
     }
 }
 
-std::string decryptStream(int inFd, int outFd, KeyStore &keys) {
+std::string decryptStream(int inFd, int outFd, KeyStore &keys,
+                          const std::function<void()> &beforePlaintext) {
     Input in(inFd);
     Output out(outFd);
     Bytes header(kHeaderSize);
@@ -245,6 +246,7 @@ std::string decryptStream(int inFd, int outFd, KeyStore &keys) {
     Bytes sealedHeader = version == kVersion ? header : Bytes();
     ChunkBuffers &buffers = chunkBuffers();
     unsigned char *sealed = buffers.sealed, *plain = buffers.plain[0];
+    bool first = true;
     for (;;) {
         const ssize_t sealedSize = in.read(sealed, sizeof buffers.sealed);
         if (sealedSize < 0)
@@ -258,6 +260,8 @@ std::string decryptStream(int inFd, int outFd, KeyStore &keys) {
                 static_cast<unsigned long long>(sealedSize), sealedHeader.data(),
                 sealedHeader.size()) != 0)
             return "does not authenticate (wrong password or damaged data)";
+        if (std::exchange(first, false) && beforePlaintext)
+            beforePlaintext();
         sealedHeader.clear();
         if (!out.write(plain, plainSize))
             return writeError(out);

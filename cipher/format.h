@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -63,6 +64,9 @@ std::string encryptStream(int in, int out, const Key &key, const KeyParameters &
 
 // Reads an encrypted file from in and writes the plain data to out. Fails, with a reason, when
 // the stream does not authenticate, ends before its final chunk, or has data after it.
-std::string decryptStream(int in, int out, KeyStore &keys);
+// beforePlaintext, when given, is called once the first chunk has authenticated, before any of
+// the plain data goes to out.
+std::string decryptStream(int in, int out, KeyStore &keys,
+                          const std::function<void()> &beforePlaintext = {});
 
 } // namespace zentil
