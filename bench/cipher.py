@@ -9,7 +9,8 @@ to the floor and the peak resident memory. Started by bench/cipher.sh, which bui
 
 Usage: cipher.py <zentil> <inplace> <age recipient> [tree ...]
 Environment: RUNS (5 by default), BENCH_DIR (/var/tmp by default), SKIP (contenders to leave
-out, by any word of their names, separated by commas: "age,baseline").
+out, by any word of their names, separated by commas: "age,baseline"), OTHER_ZENTIL (the zentil
+of another build, timed as "other zentil encrypt" and "other zentil decrypt" beside this one).
 """
 import os
 import random
@@ -42,7 +43,10 @@ TREES = {
     "100k": ("100,000 x 1 KiB", [(f"d{i % 100}/f{i}", KIB) for i in range(100_000)], 1),
 }
 
-CONTENDERS = ["cp -r + sync", "zentil encrypt", "zentil decrypt", "in-place baseline", "age + sync"]
+OTHER_ZENTIL = os.environ.get("OTHER_ZENTIL")
+CONTENDERS = ["cp -r + sync", "zentil encrypt", "zentil decrypt",
+              *(["other zentil encrypt", "other zentil decrypt"] if OTHER_ZENTIL else []),
+              "in-place baseline", "age + sync"]
 FLOOR = CONTENDERS[0]
 CONTENDERS = [FLOOR] + [c for c in CONTENDERS[1:]
                         if not any(w and w in c for w in os.environ.get("SKIP", "").split(","))]
@@ -115,6 +119,10 @@ class Bench:
         os.makedirs(self.program)
         shutil.copy(zentil, self.program)
         self.zentil = os.path.join(self.program, "zentil")
+        # Beside it under another name, it finds the same settings and locker.
+        self.other = os.path.join(self.program, "zentil-other")
+        if OTHER_ZENTIL:
+            shutil.copy(OTHER_ZENTIL, self.other)
         self.env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(base, "config"))
         section = "".join(f"l{b + 32 if 65 <= b <= 90 else b}" for b in self.program.encode("cp1252"))
         os.makedirs(os.path.join(base, "config", "tarvolen"))
@@ -137,12 +145,11 @@ class Bench:
         if contender == FLOOR:
             fresh_copy(plain, self.locker)
             result = timed(["sh", "-c", f"cp -r '{self.locker}' '{copy}' && sync"])
-        elif contender == "zentil encrypt":
-            fresh_copy(plain, self.locker)
-            result = timed([self.zentil, "encrypt"], self.env)
-        elif contender == "zentil decrypt":
-            fresh_copy(encrypted, self.locker)
-            result = timed([self.zentil, "decrypt"], self.env)
+        elif contender.endswith(("zentil encrypt", "zentil decrypt")):
+            mode = contender.split()[-1]
+            fresh_copy(plain if mode == "encrypt" else encrypted, self.locker)
+            result = timed([self.other if contender.startswith("other") else self.zentil, mode],
+                           self.env)
         elif contender == "in-place baseline":
             fresh_copy(plain, self.locker)
             result = timed([self.inplace, self.locker])

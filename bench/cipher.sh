@@ -2,7 +2,8 @@
 # Times zentil on lockers of every shape against `cp -r` + `sync` of the same tree, the in-place
 # baseline and age: see bench/cipher.py. Run by hand, on a quiet machine:
 #   bench/cipher.sh [tree ...]    (trees: 256k 16k 1k 512m photos 100k; all by default)
-# RUNS sets the runs per tree (5 by default). Needs about 8 GiB of free disk under /var/tmp.
+# RUNS sets the runs per tree (5 by default); OTHER_ZENTIL=path times the zentil of another build
+# beside this one. Needs about 8 GiB of free disk under /var/tmp.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ -x /usr/bin/time ] && command -v age >/dev/null || { apt-get update && apt-get install -y age time; }

@@ -166,15 +166,14 @@ bool claimsToBeEncrypted(int fd) {
     return claimOf(fd) != Claim::Plain;
 }
 
-std::optional<KeyParameters> keyParametersOf(int fd) {
+HeaderClaim headerClaimOf(int fd) {
     unsigned char header[kHeaderSize];
-    if (::pread(fd, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||
-        claimOf(header, sizeof header) != Claim::Ours)
-        return std::nullopt;
+    const ssize_t size = ::pread(fd, header, sizeof header, 0);
+    const Claim claim = size < 0 ? Claim::Plain : claimOf(header, static_cast<std::size_t>(size));
+    if (claim != Claim::Ours || size != static_cast<ssize_t>(sizeof header))
+        return {claim != Claim::Plain, std::nullopt};
     const KeyParameters parameters = parametersOf(header);
-    if (!hasOurLimits(parameters))
-        return std::nullopt;
-    return parameters;
+    return {true, hasOurLimits(parameters) ? std::optional(parameters) : std::nullopt};
 }
 
 std::string encryptStream(int inFd, int outFd, const Key &key, const KeyParameters &parameters) {
@@ -217,7 +216,8 @@ std::string encryptStream(int inFd, int outFd, const Key &key, const KeyParamete
     }
 }
 
-std::string decryptStream(int inFd, int outFd, KeyStore &keys) {
+std::string decryptStream(int inFd, int outFd, KeyStore &keys,
+                          const std::function<void()> &beforePlaintext) {
     Input in(inFd);
     Output out(outFd);
     Bytes header(kHeaderSize);
@@ -246,6 +246,7 @@ std::string decryptStream(int inFd, int outFd, KeyStore &keys) {
     Bytes sealedHeader = version == kVersion ? header : Bytes();
     ChunkBuffers &buffers = chunkBuffers();
     unsigned char *sealed = buffers.sealed, *plain = buffers.plain[0];
+    bool first = true;
     for (;;) {
         const ssize_t sealedSize = in.read(sealed, sizeof buffers.sealed);
         if (sealedSize < 0)
@@ -259,6 +260,8 @@ std::string decryptStream(int inFd, int outFd, KeyStore &keys) {
                 static_cast<unsigned long long>(sealedSize), sealedHeader.data(),
                 sealedHeader.size()) != 0)
             return "does not authenticate (wrong password or damaged data)";
+        if (std::exchange(first, false) && beforePlaintext)
+            beforePlaintext();
         sealedHeader.clear();
         if (!out.write(plain, plainSize))
             return writeError(out);

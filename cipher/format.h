@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -48,9 +49,14 @@ bool isEncrypted(int fd);
 // pass it by as a plain one.
 bool claimsToBeEncrypted(int fd);
 
-// How the key of the encrypted file behind fd was derived, when its header says so with the
-// only limits that zentil accepts; nothing for any other file.
-std::optional<KeyParameters> keyParametersOf(int fd);
+// What decrypt learns from the header of the file behind fd, in one read: whether the file claims
+// to be encrypted (as claimsToBeEncrypted says), and how its key was derived where the header says
+// so with the only limits that zentil accepts.
+struct HeaderClaim {
+    bool claimsEncrypted = false;
+    std::optional<KeyParameters> parameters;
+};
+HeaderClaim headerClaimOf(int fd);
 
 // Reads all of in and writes its encrypted form to out. Returns an empty string on success,
 // otherwise why it failed.
@@ -58,6 +64,9 @@ std::string encryptStream(int in, int out, const Key &key, const KeyParameters &
 
 // Reads an encrypted file from in and writes the plain data to out. Fails, with a reason, when
 // the stream does not authenticate, ends before its final chunk, or has data after it.
-std::string decryptStream(int in, int out, KeyStore &keys);
+// beforePlaintext, when given, is called once the first chunk has authenticated, before any of
+// the plain data goes to out.
+std::string decryptStream(int in, int out, KeyStore &keys,
+                          const std::function<void()> &beforePlaintext = {});
 
 } // namespace zentil

@@ -35,17 +35,25 @@ void guardStandardStreams() {
 
 // A run may outlive the program that started it, or run with nobody to follow it: the record is
 // kept here, where the outcome is known. A decrypt records the locker as readable before its
-// first file becomes so; an encrypt records it as encrypted once every file is.
+// first decrypted byte is written anywhere, temporary files included, and puts back the record
+// it found when it decrypts no file after all; an encrypt records it as encrypted once every
+// file is.
 bool runAndRecord(zentil::Mode mode, const QString &folder, const std::string &password) {
     const FolderSettings settings(folder);
     const QString locker = folder + QStringLiteral("/Locker");
-    const auto opening = [&] { settings.setFilesEncrypted(false); };
-    const bool done =
-        zentil::run(mode, QFile::encodeName(locker).toStdString(), password,
-                    mode == zentil::Mode::Decrypt ? std::function<void()>(opening) : nullptr);
-    if (done && mode == zentil::Mode::Encrypt &&
-        !QDir(locker).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
-                              QDir::System))
+    const std::string lockerPath = QFile::encodeName(locker).toStdString();
+    if (mode == zentil::Mode::Decrypt) {
+        QString found;
+        const auto readable = [&] {
+            found = settings.filesRecord();
+            settings.setFilesEncrypted(false);
+        };
+        const auto asFound = [&] { settings.putBackFilesRecord(found); };
+        return zentil::run(mode, lockerPath, password, {readable, asFound});
+    }
+    const bool done = zentil::run(mode, lockerPath, password);
+    if (done && !QDir(locker).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                                      QDir::System))
         settings.setFilesEncrypted(true);
     return done;
 }

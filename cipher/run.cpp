@@ -75,9 +75,9 @@ void inParallel(std::size_t count, const std::function<void(std::size_t)> &work,
 class Worker {
 public:
     Worker(Mode mode, int lockerFd, KeyStore &keys, const KeyParameters &parameters,
-           Progress &progress, const std::function<void()> &beforeChanges)
+           Progress &progress, const PlainRecord &plainRecord)
         : m_mode(mode), m_lockerFd(lockerFd), m_keys(keys), m_parameters(parameters),
-          m_progress(progress), m_beforeChanges(beforeChanges) {}
+          m_progress(progress), m_plainRecord(plainRecord) {}
 
     std::vector<Failure> process(const std::vector<LockerFile> &files) {
         const std::size_t batchFiles = batchFilesAllowed();
@@ -98,6 +98,7 @@ public:
             m_replaced.begin(), m_replaced.end());
         inParallel(folders.size(),
                    [&](std::size_t i) { flush(folders[i].first, folders[i].second); });
+        settleRecord();
         return m_failures;
     }
 
@@ -165,10 +166,6 @@ private:
     // go on many threads: where the file system discards the blocks of a file as it is freed,
     // each release waits for the disk.
     void flushAndCommit(Batch &batch) {
-        if (m_beforeChanges && std::any_of(batch.files.begin(), batch.files.end(), [](auto &file) {
-                return file.second && file.second->error().empty();
-            }))
-            std::call_once(m_changing, m_beforeChanges);
         const std::string flushError =
             ::syncfs(m_lockerFd) == 0 ? std::string() : systemError("cannot flush");
         inParallel(
@@ -190,12 +187,36 @@ private:
         if (m_mode == Mode::Encrypt)
             return std::make_unique<StagedReplacement>(folder.fd.get(), file.name,
                                                        [](int in) { return !isEncrypted(in); });
-        // The first file opened for decryption starts the derivation of its key.
+        // The first file opened for decryption starts the derivation of its key, and the first
+        // that claims to be encrypted the record, which is then written while the key is derived.
         return std::make_unique<StagedReplacement>(folder.fd.get(), file.name, [this](int in) {
-            if (const std::optional<KeyParameters> parameters = keyParametersOf(in))
-                m_keys.prepareFirst(*parameters);
-            return claimsToBeEncrypted(in);
+            const HeaderClaim header = headerClaimOf(in);
+            if (header.parameters)
+                m_keys.prepareFirst(*header.parameters);
+            if (header.claimsEncrypted && m_plainRecord.record)
+                std::call_once(m_recordStarted, [this] {
+                    m_recording = std::async(std::launch::async, m_plainRecord.record);
+                });
+            return header.claimsEncrypted;
         });
+    }
+
+    // Only files that claimed to be encrypted get this far, so the record is on its way; every
+    // thread that comes with plain data waits until it is written.
+    void awaitRecord() {
+        std::call_once(m_plainAllowed, [this] {
+            if (m_recording.valid())
+                m_recording.wait();
+        });
+    }
+
+    // A record written for a run that then decrypted no file is put back as it was.
+    void settleRecord() {
+        if (!m_recording.valid())
+            return;
+        m_recording.get();
+        if (m_replaced.empty() && m_plainRecord.undo)
+            m_plainRecord.undo();
     }
 
     void commit(const LockerFile &file, StagedReplacement &staged, const std::string &flushError) {
@@ -240,7 +261,7 @@ private:
     Transform decryptor() {
         return [this](int in, int out) {
             const Progress::Reading reading(m_progress, in);
-            return decryptStream(in, out, m_keys);
+            return decryptStream(in, out, m_keys, [this] { awaitRecord(); });
         };
     }
 
@@ -249,8 +270,10 @@ private:
     KeyStore &m_keys;
     const KeyParameters &m_parameters;
     Progress &m_progress;
-    const std::function<void()> &m_beforeChanges;
-    std::once_flag m_changing;
+    const PlainRecord &m_plainRecord;
+    std::once_flag m_recordStarted;
+    std::future<void> m_recording;
+    std::once_flag m_plainAllowed;
     std::mutex m_mutex;
     std::vector<Failure> m_failures;
     // The files replaced in each folder, by the folder's path.
@@ -293,7 +316,7 @@ std::string noteText(Mode mode, const std::vector<Failure> &failures) {
 } // namespace
 
 bool run(Mode mode, const std::string &lockerPath, const std::string &password,
-         const std::function<void()> &beforeChanges) {
+         const PlainRecord &plainRecord) {
     // A Locker that is a symbolic link to a folder (kept on another disk, say) is worked on
     // through the link, which its owner put there. Links inside it are never followed.
     const int lockerFd = ::open(lockerPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -312,7 +335,7 @@ bool run(Mode mode, const std::string &lockerPath, const std::string &password,
     Progress progress(listing.files, listing.unlisted.size());
     std::vector<Failure> failures = listing.unlisted;
     for (Failure &failure :
-         Worker(mode, lockerFd, keys, parameters, progress, beforeChanges).process(listing.files))
+         Worker(mode, lockerFd, keys, parameters, progress, plainRecord).process(listing.files))
         failures.push_back(std::move(failure));
     std::string noteName;
     if (!failures.empty())

@@ -67,6 +67,14 @@ bool FolderSettings::setFilesEncrypted(bool encrypted) const {
     return save(kFilesKey, textOf(encrypted, kOneZero));
 }
 
+QString FolderSettings::filesRecord() const {
+    return value(kFilesKey);
+}
+
+bool FolderSettings::putBackFilesRecord(const QString &record) const {
+    return save(kFilesKey, record);
+}
+
 RemovalMarker FolderSettings::removalMarker() const {
     return classify(value(kRemovalKey), kInOut, RemovalMarker::Requested,
                     RemovalMarker::NotRequested);

@@ -29,6 +29,9 @@ public:
 
     LockerFiles files() const;
     bool setFilesEncrypted(bool encrypted) const;
+    // The Files value as it is written ("" when absent), to be put back later as it was found.
+    QString filesRecord() const;
+    bool putBackFilesRecord(const QString &record) const;
 
     RemovalMarker removalMarker() const;
     bool setRemovalRequested(bool requested) const;

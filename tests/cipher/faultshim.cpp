@@ -4,12 +4,14 @@
 // descriptor, and for the creation of a named file too, which is the other way around it), FAULT_AT
 // which one, counted from 1 across the process among the calls on the locker and what lies in it
 // ("3+": the third and every one after), and FAULT_ERRNO the error (EIO unless given). With
+// FAULT_SIGNAL, that call raises this signal instead (a run killed there). With
 // FAULT_LOG, every write, flush and rename on the locker is also written to that file, one line
 // each: "write <file>", "fsync <file or folder>", "syncfs <path>" or "rename <from> <to> <file>",
 // where a file is named by its inode ("ino:123"), which it keeps from before it has a name, and a
 // folder by its path.
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +61,8 @@ template <typename Where> bool failNow(const char *call, Where where) {
     const long count = ++calls;
     if (at.ends_with('+') ? count < std::atol(at.c_str()) : count != std::atol(at.c_str()))
         return false;
+    if (const char *signal = std::getenv("FAULT_SIGNAL"))
+        ::raise(std::atoi(signal));
     const char *error = std::getenv("FAULT_ERRNO");
     errno = error ? std::atoi(error) : EIO;
     return true;

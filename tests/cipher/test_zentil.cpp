@@ -195,7 +195,9 @@ void TestZentil::damagedFilesAreLeftAndNamed() {
 
 void TestZentil::theRecordSaysWhatTheRunLeft_data() {
     QTest::addColumn<QString>("mode");
-    QTest::addColumn<QString>("file"); // "plain", "locked" here, "foreign" (another password), none
+    // "plain", "locked" here, "foreign" (another password), "damaged" after its last chunk,
+    // "killed": locked, the run killed at its first write of plain data; none
+    QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("after");
     QTest::newRow("encrypted") << "encrypt"
@@ -214,6 +216,14 @@ void TestZentil::theRecordSaysWhatTheRunLeft_data() {
                                        << "foreign"
                                        << "1"
                                        << "1";
+    QTest::newRow("damaged") << "decrypt"
+                             << "damaged"
+                             << "1"
+                             << "1";
+    QTest::newRow("killed") << "decrypt"
+                            << "killed"
+                            << "1"
+                            << "0";
 }
 
 // A run keeps the record true with nobody to follow it: the program that started it may be gone.
@@ -231,11 +241,17 @@ void TestZentil::theRecordSaysWhatTheRunLeft() {
         folder.put("file", other.contents()["file"]);
     } else if (!file.isEmpty()) {
         folder.put("file", "plain");
-        if (file == "locked")
+        if (file != "plain")
             QCOMPARE(folder.run("encrypt"), 0);
+        if (file == "damaged")
+            folder.put("file", folder.contents()["file"] + "x");
     }
+    QProcessEnvironment killed = preloaded(FAULT_SHIM);
+    killed.insert("FAULT_CALL", "write");
+    killed.insert("FAULT_AT", "1");
+    killed.insert("FAULT_SIGNAL", QString::number(SIGKILL));
     folder.setSetting("Files", before);
-    folder.run(mode);
+    folder.run(mode, file == "killed" ? killed : QProcessEnvironment());
     QCOMPARE(folder.setting("Files"), after);
 }
 

@@ -31,9 +31,7 @@ const QMap<QString, QByteArray> &originals() {
 
 // zentil's environment with the shim that makes call number at (see faultshim.cpp) fail.
 QProcessEnvironment faulty(const char *call, const QString &at, int error) {
-    QProcessEnvironment fault;
-    fault.insert("LD_PRELOAD", FAULT_SHIM);
-    fault.insert("ASAN_OPTIONS", "verify_asan_link_order=0");
+    QProcessEnvironment fault = preloaded(FAULT_SHIM);
     fault.insert("FAULT_CALL", call);
     fault.insert("FAULT_AT", at);
     fault.insert("FAULT_ERRNO", QString::number(error));
@@ -108,9 +106,7 @@ void TestZentilFaults::everyChangeIsOnTheDiskInOrderAndEachFolderFlushedOnce() {
         if (QByteArray(mode) == "decrypt")
             QCOMPARE(folder.run("encrypt"), 0);
         const QString log = folder.path("calls.log");
-        QProcessEnvironment logged;
-        logged.insert("LD_PRELOAD", FAULT_SHIM);
-        logged.insert("ASAN_OPTIONS", "verify_asan_link_order=0");
+        QProcessEnvironment logged = preloaded(FAULT_SHIM);
         logged.insert("FAULT_LOG", log);
         QCOMPARE(folder.run(mode, logged), 0);
 

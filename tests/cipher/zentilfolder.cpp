@@ -94,6 +94,13 @@ QByteArray randomBytes(qsizetype size, QRandomGenerator &random) {
     return bytes;
 }
 
+QProcessEnvironment preloaded(const QString &library) {
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("LD_PRELOAD"), library);
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("verify_asan_link_order=0"));
+    return environment;
+}
+
 QMap<QString, QByteArray> awkwardTree() {
     const qsizetype chunk = 64 * 1024;
     return {

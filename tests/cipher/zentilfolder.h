@@ -33,6 +33,9 @@ private:
     int m_openFilesLimit = 0;
 };
 
+// An environment for zentil that preloads the library (after a sanitizer's own runtime).
+QProcessEnvironment preloaded(const QString &library);
+
 // A tree of awkward files: sizes around the chunk size, odd names, nested folders.
 QMap<QString, QByteArray> awkwardTree();
 QByteArray randomBytes(qsizetype size, QRandomGenerator &random = *QRandomGenerator::global());

@@ -103,7 +103,7 @@ void encryptedRoundTrip(const std::string &plain) {
         zentil::encryptStream(in.get(), out.get(), *keys().keyFor(parameters), parameters).empty(),
         "any bytes encrypt");
     check(zentil::isEncrypted(out.get()), "an encrypted file is taken for one");
-    const auto found = zentil::keyParametersOf(out.get());
+    const auto found = zentil::headerClaimOf(out.get()).parameters;
     check(found && !(*found < parameters) && !(parameters < *found), "its key parameters read");
     check(decrypted(contents(out.get())) == std::pair{plain, std::string()}, "it decrypts back");
 }
@@ -127,7 +127,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
     const Fd file(memoryFile(bytes));
     const bool claimed = zentil::claimsToBeEncrypted(file.get());
     const bool ours = zentil::isEncrypted(file.get());
-    const bool readable = zentil::keyParametersOf(file.get()).has_value();
+    const zentil::HeaderClaim header = zentil::headerClaimOf(file.get());
+    const bool readable = header.parameters.has_value();
+    check(header.claimsEncrypted == claimed, "one read of the header gives the same claim");
     check(!readable || ours, "a file whose key can be found is encrypted");
     check(!ours || claimed, "an encrypted file is taken up by decrypt");
 
