@@ -120,7 +120,8 @@ def timed(argv, env=None, failures=False):
         seconds = time.monotonic() - start
         if done.returncode not in ((0, 1) if failures else (0,)):
             sys.exit(f"failed ({done.returncode}): {' '.join(argv)}")
-        return seconds, int(rss.read()) / KIB
+        # Its last line: before it, GNU time says so when argv failed.
+        return seconds, int(rss.read().split()[-1]) / KIB
 
 
 class Bench:
