@@ -33,6 +33,18 @@ def photo_folder():
     return files
 
 
+# Files that someone put into the locker of the tree "planted": each begins like a locked file with
+# a salt of its own, which a decrypt cannot open and, before keys were bounded, derived a key for.
+PLANTED = 60
+
+
+def plant(folder):
+    for i in range(PLANTED):
+        with open(os.path.join(folder, f"planted{i}"), "wb") as f:
+            f.write(b"ZENTIL\x02\x00" + (2).to_bytes(8, "little") + (64 * MIB).to_bytes(8, "little")
+                    + os.urandom(16 + 24 + 17))
+
+
 # name: (description, files as (path, size), runs; None for RUNS)
 TREES = {
     "256k": ("1000 x 256 KiB", [(f"f{i}", 256 * KIB) for i in range(1000)], None),
@@ -41,6 +53,8 @@ TREES = {
     "512m": ("1 x 512 MiB", [("big", 512 * MIB)], None),
     "photos": ("photo folder: 300 x 2-8 MiB + 2000 small", photo_folder(), None),
     "100k": ("100,000 x 1 KiB", [(f"d{i % 100}/f{i}", KIB) for i in range(100_000)], 1),
+    "1000": ("1000 x 16 KiB", [(f"f{i}", 16 * KIB) for i in range(1000)], None),
+    "planted": (f"1000 x 16 KiB + {PLANTED} planted", [(f"f{i}", 16 * KIB) for i in range(1000)], None),
 }
 
 OTHER_ZENTIL = os.environ.get("OTHER_ZENTIL")
@@ -94,8 +108,9 @@ def warm_memory():
     del block
 
 
-def timed(argv, env=None):
-    """Seconds that argv takes and the peak resident memory, in MiB, of it and its children."""
+def timed(argv, env=None, failures=False):
+    """Seconds that argv takes and the peak resident memory, in MiB, of it and its children. With
+    failures, argv may end with 1: some files failed, as planted ones do."""
     warm_memory()
     # GNU time measures the memory: a child of this process would count this process's own.
     with tempfile.NamedTemporaryFile("r") as rss:
@@ -103,9 +118,10 @@ def timed(argv, env=None):
         done = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", rss.name, *argv], env=env,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         seconds = time.monotonic() - start
-        if done.returncode != 0:
+        if done.returncode not in ((0, 1) if failures else (0,)):
             sys.exit(f"failed ({done.returncode}): {' '.join(argv)}")
-        return seconds, int(rss.read()) / KIB
+        # Its last line: before it, GNU time says so when argv failed.
+        return seconds, int(rss.read().split()[-1]) / KIB
 
 
 class Bench:
@@ -130,13 +146,17 @@ class Bench:
             f.write(f"[{section}]\nPsetting=l98l101l110l99l104\n\n")  # "bench"
 
     def prepare(self, name, files):
-        """The plain and the encrypted master copies of a tree."""
+        """The plain and the encrypted master copies of a tree, with the planted files in both."""
         plain = os.path.join(self.base, f"master-{name}")
         encrypted = plain + "-encrypted"
         make_tree(plain, files)
         sh(f"cp -r '{plain}' '{self.locker}'")
         timed([self.zentil, "encrypt"], self.env)
         os.rename(self.locker, encrypted)
+        self.failures = name == "planted"
+        if self.failures:
+            plant(plain)
+            plant(encrypted)
         os.sync()
         return plain, encrypted
 
@@ -149,7 +169,7 @@ class Bench:
             mode = contender.split()[-1]
             fresh_copy(plain if mode == "encrypt" else encrypted, self.locker)
             result = timed([self.other if contender.startswith("other") else self.zentil, mode],
-                           self.env)
+                           self.env, self.failures)
         elif contender == "in-place baseline":
             fresh_copy(plain, self.locker)
             result = timed([self.inplace, self.locker])

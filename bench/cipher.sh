@@ -1,7 +1,8 @@
 #!/bin/bash
 # Times zentil on lockers of every shape against `cp -r` + `sync` of the same tree, the in-place
 # baseline and age: see bench/cipher.py. Run by hand, on a quiet machine:
-#   bench/cipher.sh [tree ...]    (trees: 256k 16k 1k 512m photos 100k; all by default)
+#   bench/cipher.sh [tree ...]    (trees: 256k 16k 1k 512m photos 100k 1000 planted; all by
+#                                  default)
 # RUNS sets the runs per tree (5 by default); OTHER_ZENTIL=path times the zentil of another build
 # beside this one. Needs about 8 GiB of free disk under /var/tmp.
 set -euo pipefail

@@ -23,11 +23,14 @@ constexpr std::size_t kHeaderSize = sizeof kMagic + 2 + 8 + 8 + kSaltSize + kStr
 
 using Bytes = std::vector<unsigned char>;
 
-// Reads until count bytes or the end of the file; returns the number read, or -1.
-ssize_t readFull(int fd, unsigned char *buffer, std::size_t count) {
+// Reads until count bytes or the end of the file, from where the file stands or, when given, at
+// offset; returns the number read, or -1.
+ssize_t readFull(int fd, unsigned char *buffer, std::size_t count, off_t offset = -1) {
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::read(fd, buffer + done, count - done);
+        const ssize_t n = offset < 0 ? ::read(fd, buffer + done, count - done)
+                                     : ::pread(fd, buffer + done, count - done,
+                                               offset + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -156,10 +159,63 @@ std::string writeError(Output &out) {
     return std::string("cannot write: ") + std::strerror(out.error());
 }
 
+// Checks the header read from a file (headerSize bytes of it), finds its key and opens its
+// stream with it. Returns "" or why the file is refused; limits other than ours are refused
+// before any key is derived.
+std::string openStream(const Bytes &header, ssize_t headerSize, KeyStore &keys,
+                       StreamState &stream) {
+    const Claim claim = claimOf(header.data(), static_cast<std::size_t>(headerSize));
+    if (claim == Claim::Newer)
+        return "made by a newer version of zentil";
+    if (static_cast<std::size_t>(headerSize) < kHeaderSize || claim == Claim::Plain)
+        return "not an encrypted file of this format";
+    if (claim == Claim::Changed)
+        return "a header that zentil never writes";
+    const KeyParameters parameters = parametersOf(header.data());
+    if (!hasOurLimits(parameters))
+        return "key limits that zentil never writes";
+    const Key *key = keys.keyFor(parameters);
+    if (!key && keys.isBeyondBound(parameters))
+        return "not tried: the locker holds files under more salts than one run derives keys for "
+               "(" +
+               std::to_string(KeyStore::kMostKeys) + ")";
+    if (!key)
+        return "its key cannot be derived from the password";
+    if (crypto_secretstream_xchacha20poly1305_init_pull(
+            &stream.state, header.data() + kHeaderSize - kStreamHeaderSize, key->data()) != 0)
+        return "damaged header";
+    return {};
+}
+
+// What the first chunk is sealed with besides its data: the whole header in version 2.
+Bytes firstChunkData(const Bytes &header) {
+    return header[sizeof kMagic] == kVersion ? header : Bytes();
+}
+
+bool pull(StreamState &stream, const unsigned char *sealed, ssize_t sealedSize,
+          const Bytes &additional, unsigned char *plain, unsigned long long &plainSize,
+          unsigned char &tag) {
+    return crypto_secretstream_xchacha20poly1305_pull(&stream.state, plain, &plainSize, &tag,
+                                                      sealed,
+                                                      static_cast<unsigned long long>(sealedSize),
+                                                      additional.data(), additional.size()) == 0;
+}
+
 } // namespace
 
-bool isEncrypted(int fd) {
-    return claimOf(fd) == Claim::Ours;
+bool isLockedUnder(int fd, KeyStore &keys) {
+    Bytes header(kHeaderSize);
+    const ssize_t headerSize = readFull(fd, header.data(), header.size(), 0);
+    StreamState stream;
+    if (headerSize < 0 || !openStream(header, headerSize, keys, stream).empty())
+        return false;
+    ChunkBuffers &buffers = chunkBuffers();
+    const ssize_t sealedSize = readFull(fd, buffers.sealed, sizeof buffers.sealed, kHeaderSize);
+    unsigned long long plainSize = 0;
+    unsigned char tag = 0;
+    return sealedSize >= static_cast<ssize_t>(kChunkOverhead) &&
+           pull(stream, buffers.sealed, sealedSize, firstChunkData(header), buffers.plain[0],
+                plainSize, tag);
 }
 
 bool claimsToBeEncrypted(int fd) {
@@ -224,26 +280,10 @@ std::string decryptStream(int inFd, int outFd, KeyStore &keys,
     const ssize_t headerSize = in.read(header.data(), header.size());
     if (headerSize < 0)
         return readError();
-    const Claim claim = claimOf(header.data(), static_cast<std::size_t>(headerSize));
-    if (claim == Claim::Newer)
-        return "made by a newer version of zentil";
-    if (static_cast<std::size_t>(headerSize) < kHeaderSize || claim == Claim::Plain)
-        return "not an encrypted file of this format";
-    if (claim == Claim::Changed)
-        return "a header that zentil never writes";
-    const unsigned char version = header[sizeof kMagic];
-    const KeyParameters parameters = parametersOf(header.data());
-    if (!hasOurLimits(parameters))
-        return "key limits that zentil never writes";
-    const Key *key = keys.keyFor(parameters);
-    if (!key)
-        return "its key cannot be derived from the password";
-
     StreamState stream;
-    if (crypto_secretstream_xchacha20poly1305_init_pull(
-            &stream.state, header.data() + kHeaderSize - kStreamHeaderSize, key->data()) != 0)
-        return "damaged header";
-    Bytes sealedHeader = version == kVersion ? header : Bytes();
+    if (std::string error = openStream(header, headerSize, keys, stream); !error.empty())
+        return error;
+    Bytes sealedHeader = firstChunkData(header);
     ChunkBuffers &buffers = chunkBuffers();
     unsigned char *sealed = buffers.sealed, *plain = buffers.plain[0];
     bool first = true;
@@ -255,10 +295,7 @@ std::string decryptStream(int inFd, int outFd, KeyStore &keys,
             return "the file ends before its last chunk (truncated)";
         unsigned long long plainSize = 0;
         unsigned char tag = 0;
-        if (crypto_secretstream_xchacha20poly1305_pull(
-                &stream.state, plain, &plainSize, &tag, sealed,
-                static_cast<unsigned long long>(sealedSize), sealedHeader.data(),
-                sealedHeader.size()) != 0)
+        if (!pull(stream, sealed, sealedSize, sealedHeader, plain, plainSize, tag))
             return "does not authenticate (wrong password or damaged data)";
         if (std::exchange(first, false) && beforePlaintext)
             beforePlaintext();

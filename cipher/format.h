@@ -41,8 +41,10 @@ struct KeyParameters {
 
 class KeyStore;
 
-// True when the file behind fd starts with the header of an encrypted file that zentil reads.
-bool isEncrypted(int fd);
+// True when the file behind fd is locked under the password of keys: its header is one that
+// zentil writes and its first chunk authenticates with that key. A file that only begins like one
+// is not: encrypt takes such a file for a plain one, and encrypts it.
+bool isLockedUnder(int fd, KeyStore &keys);
 
 // True when the file behind fd starts with the magic and a version: an encrypted file, or one
 // whose header was changed or comes from a newer zentil. Decrypt refuses such a file rather than

@@ -43,20 +43,31 @@ void KeyStore::prepareFirst(const KeyParameters &parameters) {
 }
 
 const Key *KeyStore::keyFor(const KeyParameters &parameters) {
-    Entry &entry = entryFor(parameters);
-    return entry.derived.get() ? &entry.key : nullptr;
+    Entry *entry = entryFor(parameters);
+    return entry && entry->derived.get() ? &entry->key : nullptr;
+}
+
+bool KeyStore::isBeyondBound(const KeyParameters &parameters) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return beyondBound(parameters);
+}
+
+bool KeyStore::beyondBound(const KeyParameters &parameters) const {
+    return m_keys.size() >= kMostKeys && m_keys.count(parameters) == 0;
 }
 
 // Entries stay where they are in the map, so that their keys can be handed out while others are
 // added.
-KeyStore::Entry &KeyStore::entryFor(const KeyParameters &parameters) {
+KeyStore::Entry *KeyStore::entryFor(const KeyParameters &parameters) {
     const std::lock_guard<std::mutex> lock(m_mutex);
+    if (beyondBound(parameters))
+        return nullptr;
     Entry &entry = m_keys[parameters];
     if (!entry.derived.valid())
         entry.derived = std::async(std::launch::async, [this, parameters, &entry] {
                             return derive(parameters, entry.key);
                         }).share();
-    return entry;
+    return &entry;
 }
 
 bool KeyStore::derive(const KeyParameters &parameters, Key &key) {

@@ -3,8 +3,6 @@
 #include "common/atomicfile.h"
 #include "common/fd.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <fcntl.h>
 #include <sodium.h>
@@ -68,13 +66,12 @@ bool Note::isOurs(const std::string &name) const {
     return contents.compare(text.size(), checkSize, checkLine(text)) == 0;
 }
 
-std::string Note::write(const std::string &lockerPath, const std::string &text) const {
+std::string Note::write(const std::string &text) const {
     for (const std::string &name : noteNames()) {
         if (exists(m_lockerFd, name) && !isOurs(name))
             continue;
-        const bool written =
-            writeFileAtomically(QFile::decodeName((lockerPath + '/' + name).c_str()),
-                                QByteArray::fromStdString(text + checkLine(text)));
+        const bool written = writeFileAtomicallyIn(
+            m_lockerFd, name, QByteArray::fromStdString(text + checkLine(text)));
         return written ? name : std::string();
     }
     return {};

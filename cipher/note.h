@@ -13,9 +13,10 @@ public:
 
     // True when the top-level file name is a note that zentil wrote.
     bool isOurs(const std::string &name) const;
-    // Writes text as the note, over an earlier note of ours or under a free name; returns the
-    // name it was written under, or "" when it could not be written.
-    std::string write(const std::string &lockerPath, const std::string &text) const;
+    // Writes text as the note in the locker folder that the run opened, over an earlier note of
+    // ours or under a free name; returns the name it was written under, or "" when it could not
+    // be written.
+    std::string write(const std::string &text) const;
     // Removes every note of ours.
     void remove() const;
 

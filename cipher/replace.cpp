@@ -87,12 +87,14 @@ std::string copyAttributes(int in, int out) {
 }
 
 // Gives the written file the old one's owner (where this process may), mode, extended
-// attributes and times. The owner comes first: a change of owner clears the set-user-id bit.
+// attributes and times. Set-user-id and set-group-id are never passed on: given to a locked file
+// by anyone who could change its mode, they would come back on a program that runs with its
+// owner's rights.
 std::string finish(int in, int out, const struct stat &original) {
     const struct timespec times[2] = {original.st_atim, original.st_mtim};
     if (::fchown(out, original.st_uid, original.st_gid) != 0 && errno != EPERM)
         return systemError("cannot set the owner");
-    if (::fchmod(out, original.st_mode & 07777) != 0)
+    if (::fchmod(out, original.st_mode & 01777) != 0)
         return systemError("cannot set the mode");
     if (std::string error = copyAttributes(in, out); !error.empty())
         return error;

@@ -22,6 +22,7 @@
 #include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace zentil {
@@ -139,6 +140,7 @@ private:
             const LockerFile &file = files[first + i];
             batch.files[i] = {&file, open(file, batch.folders.at(file.folder))};
         });
+        prepareCommonestKeys();
         const Transform transform = m_mode == Mode::Encrypt ? encryptor() : decryptor();
         inParallel(batch.files.size(), [&](std::size_t i) {
             auto &[file, staged] = batch.files[i];
@@ -184,21 +186,38 @@ private:
             record(file, {folder.error});
             return nullptr;
         }
+        // A file that only begins like a locked one, or was locked under another password, is
+        // encrypted like any other: left as it is, it would stay readable under "encrypted".
         if (m_mode == Mode::Encrypt)
-            return std::make_unique<StagedReplacement>(folder.fd.get(), file.name,
-                                                       [](int in) { return !isEncrypted(in); });
+            return std::make_unique<StagedReplacement>(
+                folder.fd.get(), file.name, [this](int in) { return !isLockedUnder(in, m_keys); });
         // The first file opened for decryption starts the derivation of its key, and the first
         // that claims to be encrypted the record, which is then written while the key is derived.
         return std::make_unique<StagedReplacement>(folder.fd.get(), file.name, [this](int in) {
             const HeaderClaim header = headerClaimOf(in);
-            if (header.parameters)
+            if (header.parameters) {
                 m_keys.prepareFirst(*header.parameters);
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                ++m_batchSalts[*header.parameters];
+            }
             if (header.claimsEncrypted && m_plainRecord.record)
                 std::call_once(m_recordStarted, [this] {
                     m_recording = std::async(std::launch::async, m_plainRecord.record);
                 });
             return header.claimsEncrypted;
         });
+    }
+
+    // The run derives only a few keys: those of the salts that most of the batch's files share
+    // come first, so that files planted with salts of their own cannot crowd out the locker's.
+    void prepareCommonestKeys() {
+        std::vector<std::pair<std::size_t, KeyParameters>> salts;
+        for (const auto &[parameters, files] : std::exchange(m_batchSalts, {}))
+            salts.emplace_back(files, parameters);
+        std::sort(salts.begin(), salts.end(),
+                  [](const auto &a, const auto &b) { return a.first > b.first; });
+        for (const auto &salt : salts)
+            m_keys.prepare(salt.second);
     }
 
     // Only files that claimed to be encrypted get this far, so the record is on its way; every
@@ -278,6 +297,8 @@ private:
     std::vector<Failure> m_failures;
     // The files replaced in each folder, by the folder's path.
     std::map<std::string, std::vector<std::string>> m_replaced;
+    // How many files of the batch being opened claim each key's parameters.
+    std::map<KeyParameters, std::size_t> m_batchSalts;
 };
 
 std::string printable(std::string path) {
@@ -339,7 +360,7 @@ bool run(Mode mode, const std::string &lockerPath, const std::string &password,
         failures.push_back(std::move(failure));
     std::string noteName;
     if (!failures.empty())
-        noteName = note.write(lockerPath, noteText(mode, failures));
+        noteName = note.write(noteText(mode, failures));
     else if (mode == Mode::Decrypt)
         note.remove();
     progress.finish(noteName);

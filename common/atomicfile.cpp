@@ -34,6 +34,16 @@ QString temporaryStem(const QString &path) {
     return folderOf(path) + QStringLiteral("/.") + nameOf(path) + u'.';
 }
 
+// Replaces the file name in the folder dirFd with data through a temporary under the first free
+// name of those that temporaries gives.
+bool replaceIn(int dirFd, const std::string &name, const FileReplacement::Names &temporaries,
+               const QByteArray &data) {
+    FileReplacement file(dirFd, name, temporaries);
+    return file.fd() >= 0 && ::fchmod(file.fd(), S_IRUSR | S_IWUSR) == 0 &&
+           writeAll(file.fd(), data.constData(), static_cast<std::size_t>(data.size())) &&
+           file.commitDurably();
+}
+
 // Replaces the file at path with data through a temporary under the first free name of those
 // that temporaries gives, paths beside it.
 bool replaceWith(const QString &path, const std::function<QString()> &temporaries,
@@ -41,12 +51,9 @@ bool replaceWith(const QString &path, const std::function<QString()> &temporarie
     // Held only to find names in: like a path, it needs no leave to read the folder.
     const Fd folder(
         ::open(QFile::encodeName(folderOf(path)).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!folder.valid())
-        return false;
-    FileReplacement file(folder.get(), nameIn(path), [&] { return nameIn(temporaries()); });
-    return file.fd() >= 0 && ::fchmod(file.fd(), S_IRUSR | S_IWUSR) == 0 &&
-           writeAll(file.fd(), data.constData(), static_cast<std::size_t>(data.size())) &&
-           file.commitDurably();
+    return folder.valid() &&
+           replaceIn(
+               folder.get(), nameIn(path), [&] { return nameIn(temporaries()); }, data);
 }
 
 } // namespace
@@ -54,6 +61,12 @@ bool replaceWith(const QString &path, const std::function<QString()> &temporarie
 bool writeFileAtomically(const QString &path, const QByteArray &data) {
     return replaceWith(
         path, [&] { return temporaryNameBeside(path); }, data);
+}
+
+bool writeFileAtomicallyIn(int dirFd, const std::string &name, const QByteArray &data) {
+    const QString path = QFile::decodeName(name.c_str());
+    return replaceIn(
+        dirFd, name, [&] { return nameIn(temporaryNameBeside(path)); }, data);
 }
 
 bool writeFileAtomicallyVia(const QString &path, const QString &temporary, const QByteArray &data) {

@@ -1,6 +1,7 @@
 #include "tests/cipher/zentilfolder.h"
 
 #include "cipher/report.h"
+#include "common/fd.h"
 #include "common/makecode.h"
 
 #include <QDateTime>
@@ -13,6 +14,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <memory>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -93,6 +95,7 @@ private slots:
     void secondRunChangesNothing();
     void damagedFilesAreLeftAndNamed();
     void changedHeadersAreRefusedNotTakenForPlainFiles();
+    void whatOthersPutInTheLockerNeverMisleadsARun();
     void successfulDecryptRemovesAStaleNote();
     void theRecordSaysWhatTheRunLeft_data();
     void theRecordSaysWhatTheRunLeft();
@@ -253,6 +256,65 @@ void TestZentil::theRecordSaysWhatTheRunLeft() {
     folder.setSetting("Files", before);
     folder.run(mode, file == "killed" ? killed : QProcessEnvironment());
     QCOMPARE(folder.setting("Files"), after);
+}
+
+// Files that only look locked, files planted to slow an unlock, a locked file given set-user-id
+// and a Locker swapped for a link mid-run: after a lock nothing the user left is readable, after
+// an unlock everything is back as the user left it, with no special bits, and the note names
+// only the planted files, in the folder that was unlocked.
+void TestZentil::whatOthersPutInTheLockerNeverMisleadsARun() {
+    QByteArray foreign;
+    {
+        ZentilFolder other("another password");
+        other.put("foreign", "locked under another password");
+        QCOMPARE(other.run("encrypt"), 0);
+        foreign = other.contents()["foreign"];
+    }
+    ZentilFolder folder;
+    folder.put("plain", "a plain file");
+    QCOMPARE(folder.run("encrypt"), 0);
+    const QByteArray header = folder.contents()["plain"].left(64);
+    const QMap<QString, QByteArray> left = {
+        {"looks-v1", QByteArray("ZENTIL\x01\x00", 8) + "readable text one"},
+        {"looks-v2", QByteArray("ZENTIL\x02\x00", 8) + "readable text two"},
+        {"our-header", header + "readable text after a header of ours"},
+        {"other-password", foreign},
+        {"plain", "readable text of a plain file"},
+    };
+    putAll(folder, left);
+    QCOMPARE(folder.run("encrypt"), 0);
+    for (const QByteArray &bytes : folder.contents())
+        QVERIFY(!bytes.contains("readable text"));
+
+    const QString planted = QStringLiteral("0planted-%1");
+    for (int i = 0; i < 6; ++i) // each with a salt of its own, listed first
+        folder.put(planted.arg(i), header.left(24) + randomBytes(57));
+    ::chmod(QFile::encodeName(folder.locker("plain")).constData(), 06777);
+    const QString elsewhere = folder.path("Elsewhere"), unlocked = folder.path("Unlocked");
+    QDir().mkpath(elsewhere);
+    const Fd held(::open(QFile::encodeName(folder.locker()).constData(), O_RDONLY | O_DIRECTORY));
+    ::flock(held.get(), LOCK_EX);
+    std::unique_ptr<QProcess> decrypt(folder.start("decrypt"));
+    QTRY_VERIFY_WITH_TIMEOUT(flockOf(decrypt->processId(), folder.locker(), true), 60000);
+    QVERIFY(QFile::rename(folder.locker(), unlocked) && QFile::link(elsewhere, folder.locker()));
+    ::flock(held.get(), LOCK_UN);
+    QVERIFY(decrypt->waitForFinished(60000));
+    QCOMPARE(decrypt->exitCode(), 1);
+    QVERIFY(QDir(elsewhere).isEmpty());
+    QVERIFY(QFile::remove(folder.locker()) && QFile::rename(unlocked, folder.locker()));
+
+    QMap<QString, QByteArray> after = folder.contents();
+    const QString note = folder.errorNote();
+    for (int i = 0; i < 6; ++i)
+        QVERIFY(note.contains(QStringLiteral("\n%1: ").arg(planted.arg(i))) &&
+                after.remove(planted.arg(i)));
+    // Four keys a run: the locker's, and three of the planted files' salts.
+    QCOMPARE(note.count(": not tried:"), 3);
+    after.remove("zentil-errors.txt");
+    QCOMPARE(after, left);
+    struct stat info;
+    QCOMPARE(::stat(QFile::encodeName(folder.locker("plain")).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 07777, 0777u);
 }
 
 // A file that starts as ours but with a header that zentil does not write (a changed reserved
