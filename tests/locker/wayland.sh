@@ -37,8 +37,11 @@ done
 
 unset DISPLAY
 export QT_QPA_PLATFORM=wayland
+# The test program asks for no graphics driver: its widgets are drawn into shared memory either
+# way, and Mesa's driver, unloaded at the end, leaves LeakSanitizer blocks it can no longer trace
+# to their owner. Qt says twice that it found no integration of that name.
 LSAN_OPTIONS=suppressions=$(dirname "$0")/wayland-leaks.supp TARVOLEN_SCREENSHOTS=$shots \
-    "$test_program"
+    QT_WAYLAND_CLIENT_BUFFER_INTEGRATION=none "$test_program"
 
 # The installed program at its first start: it shows the window at the password prompt, where a
 # SIGTERM ends it with nothing open.
