@@ -76,19 +76,7 @@ start() {
     SESSION_MANAGER=$manager_address PATH="$work/bin:$PATH" QT_QPA_PLATFORM=xcb \
         "$program/Tarvolen" >>"$work/tarvolen.log" 2>&1 &
     tarvolen=$!
-    local main
-    main=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tarvolen v3.0$' | head -n 1)
-    [ -n "$main" ] || fail "no Tarvolen window"
-    # A first password is typed twice, a stored one once.
-    local times=2
-    [ -z "$(setting Psetting)" ] || times=1
-    for _ in $(seq "$times"); do
-        xdotool windowactivate --sync "$main" type --delay 40 secret
-        xdotool key Return
-        sleep 1
-    done
-    within 100 test -s "$work/opened" || fail "the locker did not open"
-    for i in $(seq 20); do echo "note $i" >"$program/Locker/$i.txt"; done
+    open_locker
     within 50 inhibited || fail "IsInhibited(1) is false while the locker is open"
     echo "  IsInhibited(1) is true while the locker is open."
 }

@@ -16,3 +16,19 @@ within() { # tenths of a second, command...
 alive() { kill -0 "$1" 2>/dev/null; }
 ended() { ! alive "$1"; }
 setting() { sed -n "s/^$1=//p" "$work/config/tarvolen/vemb.ini" 2>/dev/null; }
+
+# Finds Tarvolen's window ($main), types the password where it asks (twice for a first password,
+# once for a stored one), waits until the locker is open and puts a few files in it.
+open_locker() {
+    main=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tarvolen v3.0$' | head -n 1)
+    [ -n "$main" ] || fail "no Tarvolen window"
+    local times=2
+    [ -z "$(setting Psetting)" ] || times=1
+    for _ in $(seq "$times"); do
+        xdotool windowactivate --sync "$main" type --delay 40 secret
+        xdotool key Return
+        sleep 1
+    done
+    within 100 test -s "$work/opened" || fail "the locker did not open"
+    for i in $(seq 20); do echo "note $i" >"$program/Locker/$i.txt"; done
+}

@@ -73,15 +73,7 @@ SESSION_MANAGER=$(cat "$work/sm") ICEAUTHORITY=$HOME/.ICEauthority XDG_CONFIG_HO
     PATH="$work/bin:$PATH" QT_QPA_PLATFORM=xcb XDG_CURRENT_DESKTOP='' \
     "$program/Tarvolen" >"$work/tarvolen.log" 2>&1 &
 tarvolen=$!
-main=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tarvolen v3.0$' | head -n 1)
-[ -n "$main" ] || fail "no Tarvolen window"
-for _ in 1 2; do
-    xdotool windowactivate --sync "$main" type --delay 40 secret
-    xdotool key Return
-    sleep 1
-done
-within 100 test -s "$work/opened" || fail "the locker did not open"
-for i in $(seq 20); do echo "note $i" >"$program/Locker/$i.txt"; done
+open_locker
 
 echo "A shutdown that lets clients ask: the exit menu comes over the restored window; Cancel."
 xdotool windowminimize --sync "$main"
