@@ -132,12 +132,6 @@ Claim claimOf(const unsigned char *header, std::size_t size) {
                                                                                : Claim::Changed;
 }
 
-Claim claimOf(int fd) {
-    unsigned char header[sizeof kMagic + 2];
-    const ssize_t size = ::pread(fd, header, sizeof header, 0);
-    return size < 0 ? Claim::Plain : claimOf(header, static_cast<std::size_t>(size));
-}
-
 KeyParameters parametersOf(const unsigned char *header) {
     const unsigned char *p = header + sizeof kMagic + 2;
     KeyParameters parameters;
@@ -216,10 +210,6 @@ bool isLockedUnder(int fd, KeyStore &keys) {
     return sealedSize >= static_cast<ssize_t>(kChunkOverhead) &&
            pull(stream, buffers.sealed, sealedSize, firstChunkData(header), buffers.plain[0],
                 plainSize, tag);
-}
-
-bool claimsToBeEncrypted(int fd) {
-    return claimOf(fd) != Claim::Plain;
 }
 
 HeaderClaim headerClaimOf(int fd) {

@@ -46,14 +46,11 @@ class KeyStore;
 // is not: encrypt takes such a file for a plain one, and encrypts it.
 bool isLockedUnder(int fd, KeyStore &keys);
 
-// True when the file behind fd starts with the magic and a version: an encrypted file, or one
-// whose header was changed or comes from a newer zentil. Decrypt refuses such a file rather than
-// pass it by as a plain one.
-bool claimsToBeEncrypted(int fd);
-
 // What decrypt learns from the header of the file behind fd, in one read: whether the file claims
-// to be encrypted (as claimsToBeEncrypted says), and how its key was derived where the header says
-// so with the only limits that zentil accepts.
+// to be encrypted (it starts with the magic and a version: an encrypted file, or one whose header
+// was changed or comes from a newer zentil, which decrypt refuses rather than pass by as a plain
+// one), and how its key was derived where the header says so with the only limits that zentil
+// accepts.
 struct HeaderClaim {
     bool claimsEncrypted = false;
     std::optional<KeyParameters> parameters;
