@@ -5,6 +5,10 @@
 #include <QProcess>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace {
 
 // Every file of the program folder with its size and time of change.
@@ -38,6 +42,9 @@ void TestInstance::aSecondStartOnTheSameFolderEndsAndChangesNothing() {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_PLUGIN_PATH", QCoreApplication::applicationDirPath() + "/lib/plugins");
     environment.insert("XDG_RUNTIME_DIR", folder.root());
+    // Another user who may read the folder locks it: no matter to the owner.
+    const int otherUsersLock = ::open(QFile::encodeName(folder.programFolder()), O_RDONLY);
+    QCOMPARE(::flock(otherUsersLock, LOCK_EX | LOCK_NB), 0);
     QProcess first;
     first.setProcessEnvironment(environment);
     first.start(folder.path("Tarvolen"), {});
@@ -66,6 +73,7 @@ void TestInstance::aSecondStartOnTheSameFolderEndsAndChangesNothing() {
     QCOMPARE(first.state(), QProcess::Running);
     first.kill();
     first.waitForFinished();
+    ::close(otherUsersLock);
 }
 
 QTEST_GUILESS_MAIN(TestInstance)
