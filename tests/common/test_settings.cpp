@@ -1,3 +1,4 @@
+#include "common/foldersettings.h"
 #include "common/settings.h"
 #include "tests/support/testfolder.h"
 
@@ -7,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 #include <QThread>
 
@@ -48,6 +50,8 @@ private slots:
     void writesThroughASymbolicLink();
     void sectionDiffersForEveryDifferenceButCase_data();
     void sectionDiffersForEveryDifferenceButCase();
+    void aFoldedSectionPassesToOneFolderOnly_data();
+    void aFoldedSectionPassesToOneFolderOnly();
 
 private:
     QProcess *startWriter(const QString &section, int first, int count);
@@ -144,9 +148,11 @@ void TestSettings::twoProcessesWritingAtOnceLoseNothing() {
 }
 
 void TestSettings::sectionIsMakeCodeOfTheFolder() {
-    // Paths of code-page characters keep the names under which their settings are stored.
-    QCOMPARE(SettingsSection("/Apps"), "l47l97l112l112l115");
-    QCOMPARE(SettingsSection(QStringLiteral("/Caf\u00E9")), "l47l99l97l102l233");
+    // Paths of code-page characters without capitals A to Z keep the names under which their
+    // settings are stored; capitals keep their own codes.
+    QCOMPARE(SettingsSection("/apps"), "l47l97l112l112l115");
+    QCOMPARE(SettingsSection("/Apps"), "l47l65l112l112l115");
+    QCOMPARE(SettingsSection(QStringLiteral("/caf\u00E9")), "l47l99l97l102l233");
 }
 
 void TestSettings::sectionDiffersForEveryDifferenceButCase_data() {
@@ -154,7 +160,7 @@ void TestSettings::sectionDiffersForEveryDifferenceButCase_data() {
     QTest::addColumn<QString>("other");
     QTest::addColumn<bool>("same");
     QTest::newRow("capitals A to Z") << "/apps"
-                                     << "/APPS" << true;
+                                     << "/APPS" << false;
     QTest::newRow("one more character") << "/apps"
                                         << "/apps2" << false;
     QTest::newRow("two Cyrillic names")
@@ -177,6 +183,32 @@ void TestSettings::sectionDiffersForEveryDifferenceButCase() {
     QFETCH(QString, other);
     QFETCH(bool, same);
     QCOMPARE(SettingsSection(folder) == SettingsSection(other), same);
+}
+
+void TestSettings::aFoldedSectionPassesToOneFolderOnly_data() {
+    QTest::addColumn<QStringList>("folders"); // as they start, each an existing folder
+    QTest::addColumn<QStringList>("passwords");
+    QTest::newRow("the only folder") << QStringList{"Vault"} << QStringList{"l97"};
+    QTest::newRow("two spellings") << QStringList{"Vault", "VAULT"} << QStringList{"l97", ""};
+    QTest::newRow("its own name") << QStringList{"Vault", "vault"} << QStringList{"", "l97"};
+}
+
+// Written as earlier versions named it, under the path with A to Z folded, the section passes
+// to one folder; a folder of the folded path keeps it.
+void TestSettings::aFoldedSectionPassesToOneFolderOnly() {
+    QFETCH(QStringList, folders);
+    QFETCH(QStringList, passwords);
+    TestFolder settingsHome;
+    // Beside it, a fresh folder whose own path has no capitals.
+    const QString base = settingsHome.root().toLower() + "-case/";
+    const auto removeBase = qScopeGuard([&] { QDir(base).removeRecursively(); });
+    QVERIFY(SaveSetting(kSettingsApp, SettingsSection(base + "vault"), "Psetting", "l97"));
+    QStringList found;
+    for (const QString &name : folders)
+        QVERIFY(QDir().mkpath(base + name));
+    for (const QString &name : folders)
+        found << FolderSettings(base + name).password();
+    QCOMPARE(found, passwords);
 }
 
 namespace {
