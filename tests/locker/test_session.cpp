@@ -52,16 +52,16 @@ void TestSession::anEndOfTheSessionRunsTheCloseDecision_data() {
     QTest::addColumn<bool>("portal"); // asked by the desktop portal, else by the session manager
     QTest::addColumn<bool>("interaction");
     QTest::addColumn<QString>("choice");
-    QTest::addColumn<bool>("ends");      // the program ends and lets the session end
-    QTest::addColumn<bool>("unlocking"); // asked while the decrypt run goes on
-    QTest::newRow("lock") << false << true << "Lock Folder and Exit" << true << false;
-    QTest::newRow("leave open") << false << true << "Exit without Locking" << true << false;
-    QTest::newRow("cancel") << false << true << "Cancel" << false << false;
-    QTest::newRow("no one to ask") << false << false << "" << false << false;
-    QTest::newRow("portal: lock") << true << true << "Lock Folder and Exit" << true << false;
-    QTest::newRow("portal: cancel") << true << true << "Cancel" << false << false;
-    QTest::newRow("unlocking: lock") << false << true << "Lock Folder and Exit" << true << true;
-    QTest::newRow("portal, unlocking: cancel") << true << true << "Cancel" << false << true;
+    QTest::addColumn<bool>("ends"); // the program ends and lets the session end
+    QTest::newRow("lock") << false << true << "Lock Folder and Exit" << true;
+    QTest::newRow("leave open") << false << true << "Exit without Locking" << true;
+    QTest::newRow("cancel") << false << true << "Cancel" << false;
+    QTest::newRow("no one to ask") << false << false << "" << false;
+    QTest::newRow("portal: lock") << true << true << "Lock Folder and Exit" << true;
+    QTest::newRow("portal: cancel") << true << true << "Cancel" << false;
+    // Asked while the decrypt run goes on.
+    QTest::newRow("unlocking: lock") << false << true << "Lock Folder and Exit" << true;
+    QTest::newRow("unlocking, portal: cancel") << true << true << "Cancel" << false;
 }
 
 // A choice that ends the program releases the hold and lets the session end; one that keeps the
@@ -72,10 +72,9 @@ void TestSession::anEndOfTheSessionRunsTheCloseDecision() {
     QFETCH(bool, interaction);
     QFETCH(QString, choice);
     QFETCH(bool, ends);
-    QFETCH(bool, unlocking);
     LockerFixture f;
     f.shipScript("ezentil.kqx", "encrypted");
-    unlocking ? f.startUnlocking() : f.openLocker();
+    f.openLocker(!QByteArray(QTest::currentDataTag()).startsWith("unlocking"));
     f.folder.writeFile("Locker/a.txt", "a");
     f.dialogs.queueMenuChoice(choice);
     f.dialogs.queueAnswer(Dialogs::Answer::Yes);
