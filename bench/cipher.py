@@ -140,10 +140,15 @@ class Bench:
         if OTHER_ZENTIL:
             shutil.copy(OTHER_ZENTIL, self.other)
         self.env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(base, "config"))
-        section = "".join(f"l{b + 32 if 65 <= b <= 90 else b}" for b in self.program.encode("cp1252"))
+        # The section under the path's own letters, and under the path with A to Z folded, as
+        # earlier versions name it: each zentil of an A/B run finds its own.
+        path = self.program.encode("cp1252")
+        sections = {"".join(f"l{b}" for b in path),
+                    "".join(f"l{b + 32 if 65 <= b <= 90 else b}" for b in path)}
         os.makedirs(os.path.join(base, "config", "tarvolen"))
         with open(os.path.join(base, "config", "tarvolen", "vemb.ini"), "w") as f:
-            f.write(f"[{section}]\nPsetting=l98l101l110l99l104\n\n")  # "bench"
+            for section in sorted(sections):
+                f.write(f"[{section}]\nPsetting=l98l101l110l99l104\n\n")  # "bench"
 
     def prepare(self, name, files):
         """The plain and the encrypted master copies of a tree, with the planted files in both."""

@@ -34,8 +34,12 @@ const QString &textOf(bool yes, const Texts &texts) {
 
 } // namespace
 
+// Each of the programs reads its settings through here, whichever of them starts first after an
+// update: the section of an earlier version is found by all alike.
 FolderSettings::FolderSettings(const QString &programFolder)
-    : m_section(SettingsSection(programFolder)) {}
+    : m_section(SettingsSection(programFolder)) {
+    carryOverFoldedSection(programFolder);
+}
 
 QString FolderSettings::password() const {
     return value(kPasswordKey);

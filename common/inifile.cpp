@@ -183,3 +183,23 @@ bool IniFile::removeSection(const QString &section) {
     m_text = kept;
     return found;
 }
+
+bool IniFile::hasSection(const QString &section) const {
+    return find(section, {}).sectionEnd >= 0;
+}
+
+bool IniFile::renameSection(const QString &from, const QString &to) {
+    if (!hasSection(from) || hasSection(to))
+        return false;
+    QByteArray renamed;
+    forEachLine(m_text, from,
+                [&](const Line &line, bool inSection, QByteArrayView text, qsizetype, qsizetype) {
+                    if (inSection && line.kind == Line::Header)
+                        renamed += '[' + escaped(to).toUtf8() + ']' +
+                                   text.sliced(withoutEnding(text).size()).toByteArray();
+                    else
+                        renamed += text;
+                });
+    m_text = renamed;
+    return true;
+}

@@ -19,6 +19,10 @@ public:
     // Removes the section's headers, values and blank lines; returns false when there is no such
     // section.
     bool removeSection(const QString &section);
+    bool hasSection(const QString &section) const;
+    // Gives the section `from` the name `to`, its values and their lines left as they are;
+    // returns false when there is no such section or `to` names one already.
+    bool renameSection(const QString &from, const QString &to);
 
 private:
     // What one pass over the lines finds of a section and one of its keys.

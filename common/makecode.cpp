@@ -11,8 +11,6 @@ int folded(int code) {
     return code > 64 && code < 91 ? code + 32 : code;
 }
 
-// One group per character: "l" and the folded code-page code, or what `outside` gives for a
-// character the code page cannot represent.
 // The text's code points. A surrogate without its other half stands for itself: toUcs4() would
 // make every such one U+FFFD, and give two different texts one code.
 QList<char32_t> codePoints(const QString &text) {
@@ -27,7 +25,9 @@ QList<char32_t> codePoints(const QString &text) {
     return points;
 }
 
-template <typename Outside> QString encode(const QString &text, Outside outside) {
+// One group per character: "l" and the code-page code, folded where asked, or what `outside`
+// gives for a character the code page cannot represent.
+template <typename Outside> QString encode(const QString &text, bool fold, Outside outside) {
     QString result;
     for (char32_t codePoint : codePoints(text)) {
         const int code = windows1252Code(codePoint);
@@ -36,7 +36,7 @@ template <typename Outside> QString encode(const QString &text, Outside outside)
             continue;
         }
         result += QLatin1Char('l');
-        result += QString::number(folded(code));
+        result += QString::number(fold ? folded(code) : code);
     }
     return result;
 }
@@ -44,12 +44,14 @@ template <typename Outside> QString encode(const QString &text, Outside outside)
 } // namespace
 
 QString MakeCode(const QString &AnyText) {
-    return encode(
-        AnyText, [](char32_t) { return QLatin1Char('l') + QString::number(kUnrepresentableCode); });
+    return encode(AnyText, true, [](char32_t) {
+        return QLatin1Char('l') + QString::number(kUnrepresentableCode);
+    });
 }
 
 QString MakePathCode(const QString &path) {
     // The "u" sets these groups apart from every group that a code-page character gives.
-    return encode(
-        path, [](char32_t codePoint) { return QStringLiteral("lu") + QString::number(codePoint); });
+    return encode(path, false, [](char32_t codePoint) {
+        return QStringLiteral("lu") + QString::number(codePoint);
+    });
 }

@@ -7,7 +7,7 @@
 // folded to lower case. A character the code page cannot represent encodes as "?" (63).
 QString MakeCode(const QString &AnyText);
 
-// The same encoding for a folder path, except that a character the code page cannot represent
-// encodes as "lu" and its Unicode code point in decimal, so that two paths give the same code
-// only when they differ in the case of A to Z alone.
+// The same encoding for a folder path, except that the capitals A to Z keep their own codes and
+// a character the code page cannot represent encodes as "lu" and its Unicode code point in
+// decimal, so that two different paths never give the same code.
 QString MakePathCode(const QString &path);

@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -77,6 +78,22 @@ bool updateFile(const QString &appName, const std::function<bool(IniFile &)> &ch
     return written;
 }
 
+QString capitalsFolded(QString path) {
+    for (QChar &c : path) {
+        if (c >= u'A' && c <= u'Z')
+            c = QChar(c.unicode() + 32);
+    }
+    return path;
+}
+
+bool sameFolder(const QString &one, const QString &other) {
+    struct stat a {};
+    struct stat b {};
+    return ::stat(QFile::encodeName(one).constData(), &a) == 0 &&
+           ::stat(QFile::encodeName(other).constData(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
 } // namespace
 
 QString settingsFilePath(const QString &appName) {
@@ -103,4 +120,19 @@ bool DeleteSetting(const QString &appName, const QString &section) {
 
 QString SettingsSection(const QString &programFolder) {
     return MakePathCode(programFolder);
+}
+
+void carryOverFoldedSection(const QString &programFolder) {
+    const QString folded = capitalsFolded(programFolder);
+    if (folded == programFolder ||
+        (QFileInfo(folded).isDir() && !sameFolder(folded, programFolder)))
+        return;
+    const QString own = SettingsSection(programFolder);
+    const QString former = SettingsSection(folded);
+    // Looked at without the writer lock first: nearly always there is nothing to carry over.
+    const IniFile file =
+        IniFile::parse(readBytes(settingsFilePath(kSettingsApp)).value_or(QByteArray()));
+    if (file.hasSection(own) || !file.hasSection(former))
+        return;
+    updateFile(kSettingsApp, [&](IniFile &current) { return current.renameSection(former, own); });
 }

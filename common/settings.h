@@ -26,5 +26,12 @@ bool DeleteSetting(const QString &appName, const QString &section);
 // The section that binds the settings to one installation: MakePathCode of its program folder.
 QString SettingsSection(const QString &programFolder);
 
+// Earlier versions named the section after the path with A to Z folded to lower case, so that
+// two folders whose paths differ only in those letters shared one. Such a section passes to a
+// program folder that has none of its own, once: it is renamed, so that no other folder takes it
+// as well. It stays while a folder at the folded path exists and is another folder: the section
+// bears that folder's name now, and may well be its own.
+void carryOverFoldedSection(const QString &programFolder);
+
 // The file that holds an application's settings.
 QString settingsFilePath(const QString &appName);

@@ -25,6 +25,16 @@ Step normalising(const QString &file) {
     return [file] { return setNormalAttributes(file); };
 }
 
+// The menu entry and the settings, the stored password above all. A folder whose program never
+// ran has no section: nothing to delete, and no failure.
+Step forgetting(const QString &programFolder) {
+    return [programFolder] {
+        removeMenuEntry(programFolder);
+        FolderSettings(programFolder).remove();
+        return FileError::None;
+    };
+}
+
 } // namespace
 
 bool removeProgram(const QString &programFolder) {
@@ -42,6 +52,9 @@ bool removeProgram(const QString &programFolder) {
         deleting(file("Readme.txt")),
         deleting(file("d.bat")),
         deleting(file("e.bat")),
+        // Before the bundle, whose removal may take a while: a run killed there leaves no
+        // password behind, and one that cannot start again for want of it leaves nothing else.
+        forgetting(programFolder),
         // This program needs the bundle to start: it goes last, and whole or not at all, so that
         // a run stopped anywhere can be run again to the end.
         deletingFolder(bundleFolder(programFolder)),
@@ -50,8 +63,5 @@ bool removeProgram(const QString &programFolder) {
         if (step() == FileError::Access)
             return false;
     }
-    removeMenuEntry(programFolder);
-    // A folder whose program never ran has no section: nothing to delete, and no failure.
-    FolderSettings(programFolder).remove();
     return true;
 }

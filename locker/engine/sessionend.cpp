@@ -1,12 +1,14 @@
 #include "locker/engine/sessionend.h"
 
 #include "locker/engine/cipherscripts.h"
+#include "locker/window/captions.h"
 #include "locker/window/lockerwindow.h"
 #include "platform/gui/sessionhold.h"
 #include "platform/gui/shell.h"
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QLabel>
 #include <QSessionManager>
 #include <QTimer>
 
@@ -49,14 +51,13 @@ private:
     LockerWindow &m_window;
 };
 
-// "Lock Folder and Exit" goes on over the lock sequence's ticks and ends the program at the last
-// one, after telling of a failure if there was one. The program's end for the session ends the
-// wait too.
-void waitForLocking(LockerWindow &w) {
+// Goes on over the sequences' ticks while the window is busy as told, and no longer than the
+// program lives: its end for the session ends the wait too.
+template <typename Busy> void waitWhile(LockerWindow &w, Busy busy) {
     QEventLoop loop;
     QTimer check;
     QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (!w.E_Timer->isActive() || w.isUnloaded())
+        if (!busy() || w.isUnloaded())
             loop.quit();
     });
     check.start(50);
@@ -94,9 +95,17 @@ void releaseSession(LockerWindow &w) {
 void answerSessionEnd(LockerWindow &w, SessionEndRequest &request) {
     if (!w.sessionHold || !request.allowsInteraction())
         return;
+    // A locker being opened is asked about once it is open, as at any other time: a question now
+    // could only be refused, and the end of the session with it. The session manager meanwhile
+    // waits, or lists the program as one that holds the session up.
+    waitWhile(w, [&w] { return w.Label1->text() == Caption::PleaseWait; });
+    if (!w.sessionHold)
+        return;
     w.bringToFront();
     w.close();
-    waitForLocking(w);
+    // "Lock Folder and Exit" goes on over the lock sequence's ticks and ends the program at the
+    // last one, after telling of a failure if there was one.
+    waitWhile(w, [&w] { return w.E_Timer->isActive(); });
     if (!w.isUnloaded())
         request.cancel();
 }

@@ -23,8 +23,9 @@ public:
 // The desktop asks to end the session. With the locker open, the close decision runs as for a
 // close of the window: the exit menu comes up, "Lock Folder and Exit" locks before the session
 // may end, and a choice that keeps the window open cancels the end. Where the user may not be
-// asked, the end goes ahead and the program's end leaves the lock running behind it. The window
-// comes to the front first, so that the user sees which program asks.
+// asked, the end goes ahead and the program's end leaves the lock running behind it. A locker that
+// is being opened is asked about once it is open. The window comes to the front first, so that the
+// user sees which program asks.
 void answerSessionEnd(LockerWindow &w, SessionEndRequest &request);
 
 // The session ends without a question (an XSMP session manager's Die, GNOME's EndSession or

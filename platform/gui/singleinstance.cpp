@@ -1,8 +1,12 @@
 #include "platform/gui/singleinstance.h"
 
+#include "common/settings.h"
+
 #include <QApplication>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
@@ -19,24 +23,44 @@ namespace {
 constexpr int kFrontDelayMs = 500;
 constexpr int kAnswerWaitMs = 5000;
 
+// The name of this folder's socket and lock: the folder's path, hashed.
+QString instanceName(const QString &programFolder) {
+    const QByteArray hash =
+        QCryptographicHash::hash(QFile::encodeName(programFolder), QCryptographicHash::Sha256);
+    return QStringLiteral("tarvolen-") + QString::fromLatin1(hash.toHex().left(32));
+}
+
+QString runtimeFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+}
+
 // A socket in the user's runtime folder, which only the user may enter: no other user can answer
 // a later start in place of the running copy, nor take the name first. Without such a folder
 // there is no socket, and a later start says that the folder is in use.
 QString serverPath(const QString &programFolder) {
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (runtime.isEmpty())
-        return {};
-    const QByteArray hash =
-        QCryptographicHash::hash(QFile::encodeName(programFolder), QCryptographicHash::Sha256);
-    return runtime + QStringLiteral("/tarvolen-") + QString::fromLatin1(hash.toHex().left(32));
+    const QString runtime = runtimeFolder();
+    return runtime.isEmpty() ? QString() : runtime + u'/' + instanceName(programFolder);
+}
+
+// The lock that a running copy holds: a file that only the user may open, beside the socket or,
+// without a runtime folder, beside the settings. The program folder itself would not do: any user
+// who may read it can lock it, and so keep its owner out.
+int openLock(const QString &programFolder) {
+    QString folder = runtimeFolder();
+    if (folder.isEmpty()) {
+        folder = QFileInfo(settingsFilePath(kSettingsApp)).absolutePath();
+        QDir().mkpath(folder);
+    }
+    const QString path = folder + u'/' + instanceName(programFolder) + QStringLiteral(".lock");
+    return ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC,
+                  0600);
 }
 
 } // namespace
 
 SingleInstance::SingleInstance(const QString &programFolder) : m_path(serverPath(programFolder)) {
-    // A folder that cannot be opened cannot be locked either: then nothing is refused.
-    m_lock =
-        ::open(QFile::encodeName(programFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // A lock that cannot be opened cannot be taken either: then nothing is refused.
+    m_lock = openLock(programFolder);
     m_first = m_lock < 0 || ::flock(m_lock, LOCK_EX | LOCK_NB) == 0;
     if (!m_first || m_path.isEmpty())
         return;

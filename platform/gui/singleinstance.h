@@ -6,9 +6,9 @@
 class QLocalServer;
 
 // One running Tarvolen per program folder: two would share the cipher scripts' batch files and
-// overwrite each other's record of the locker. The first start holds an exclusive lock on the
-// folder while it runs and listens for later starts, which ask it to come to the front and end,
-// on a socket in the user's runtime folder.
+// overwrite each other's record of the locker. The first start holds an exclusive lock on a file
+// of its own user while it runs and listens for later starts, which ask it to come to the front
+// and end, on a socket in the user's runtime folder.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:

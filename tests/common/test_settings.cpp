@@ -1,3 +1,4 @@
+#include "common/foldersettings.h"
 #include "common/settings.h"
 #include "tests/support/testfolder.h"
 
@@ -48,6 +49,8 @@ private slots:
     void writesThroughASymbolicLink();
     void sectionDiffersForEveryDifferenceButCase_data();
     void sectionDiffersForEveryDifferenceButCase();
+    void aFoldedSectionPassesToOneFolderOnly_data();
+    void aFoldedSectionPassesToOneFolderOnly();
 
 private:
     QProcess *startWriter(const QString &section, int first, int count);
@@ -145,8 +148,8 @@ void TestSettings::twoProcessesWritingAtOnceLoseNothing() {
 
 void TestSettings::sectionIsMakeCodeOfTheFolder() {
     // Paths of code-page characters keep the names under which their settings are stored.
-    QCOMPARE(SettingsSection("/Apps"), "l47l97l112l112l115");
-    QCOMPARE(SettingsSection(QStringLiteral("/Caf\u00E9")), "l47l99l97l102l233");
+    QCOMPARE(SettingsSection("/apps"), "l47l97l112l112l115");
+    QCOMPARE(SettingsSection(QStringLiteral("/caf\u00E9")), "l47l99l97l102l233");
 }
 
 void TestSettings::sectionDiffersForEveryDifferenceButCase_data() {
@@ -154,7 +157,7 @@ void TestSettings::sectionDiffersForEveryDifferenceButCase_data() {
     QTest::addColumn<QString>("other");
     QTest::addColumn<bool>("same");
     QTest::newRow("capitals A to Z") << "/apps"
-                                     << "/APPS" << true;
+                                     << "/APPS" << false;
     QTest::newRow("one more character") << "/apps"
                                         << "/apps2" << false;
     QTest::newRow("two Cyrillic names")
@@ -177,6 +180,28 @@ void TestSettings::sectionDiffersForEveryDifferenceButCase() {
     QFETCH(QString, other);
     QFETCH(bool, same);
     QCOMPARE(SettingsSection(folder) == SettingsSection(other), same);
+}
+
+void TestSettings::aFoldedSectionPassesToOneFolderOnly_data() {
+    QTest::addColumn<QStringList>("folders"); // made and started one after the other
+    QTest::addColumn<QStringList>("passwords");
+    QTest::newRow("the only folder") << QStringList{"Vault"} << QStringList{"l97"};
+    QTest::newRow("two spellings") << QStringList{"Vault", "VAULT"} << QStringList{"l97", ""};
+    QTest::newRow("its own name") << QStringList{"vault", "Vault"} << QStringList{"l97", ""};
+}
+
+void TestSettings::aFoldedSectionPassesToOneFolderOnly() {
+    QFETCH(QStringList, folders);
+    QFETCH(QStringList, passwords);
+    TestFolder settingsHome;
+    // Beside it, a fresh folder whose path has no capitals A to Z, as a folded path has none.
+    const QString base = settingsHome.root().toLower() + "-case/";
+    QVERIFY(SaveSetting(kSettingsApp, SettingsSection(base + "vault"), "Psetting", "l97"));
+    QStringList found;
+    for (const QString &name : folders)
+        found << (QDir().mkpath(base + name) ? FolderSettings(base + name).password() : "?");
+    QDir(base).removeRecursively();
+    QCOMPARE(found, passwords);
 }
 
 namespace {

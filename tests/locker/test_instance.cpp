@@ -5,6 +5,9 @@
 #include <QProcess>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
+
 namespace {
 
 // Every file of the program folder with its size and time of change.
@@ -38,6 +41,8 @@ void TestInstance::aSecondStartOnTheSameFolderEndsAndChangesNothing() {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_PLUGIN_PATH", QCoreApplication::applicationDirPath() + "/lib/plugins");
     environment.insert("XDG_RUNTIME_DIR", folder.root());
+    // Another user who may read the folder locks it: no matter to the owner.
+    QCOMPARE(::flock(::open(QFile::encodeName(folder.programFolder()), O_RDONLY), LOCK_EX), 0);
     QProcess first;
     first.setProcessEnvironment(environment);
     first.start(folder.path("Tarvolen"), {});

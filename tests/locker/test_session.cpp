@@ -59,6 +59,9 @@ void TestSession::anEndOfTheSessionRunsTheCloseDecision_data() {
     QTest::newRow("no one to ask") << false << false << "" << false;
     QTest::newRow("portal: lock") << true << true << "Lock Folder and Exit" << true;
     QTest::newRow("portal: cancel") << true << true << "Cancel" << false;
+    // Asked while the decrypt run goes on.
+    QTest::newRow("unlocking: lock") << false << true << "Lock Folder and Exit" << true;
+    QTest::newRow("unlocking, portal: cancel") << true << true << "Cancel" << false;
 }
 
 // A choice that ends the program releases the hold and lets the session end; one that keeps the
@@ -71,7 +74,7 @@ void TestSession::anEndOfTheSessionRunsTheCloseDecision() {
     QFETCH(bool, ends);
     LockerFixture f;
     f.shipScript("ezentil.kqx", "encrypted");
-    f.openLocker();
+    f.openLocker(!QByteArray(QTest::currentDataTag()).startsWith("unlocking"));
     f.folder.writeFile("Locker/a.txt", "a");
     f.dialogs.queueMenuChoice(choice);
     f.dialogs.queueAnswer(Dialogs::Answer::Yes);
