@@ -31,7 +31,7 @@ int main(int argc, char **argv) {
     QApplication::setApplicationVersion(QStringLiteral(TARVOLEN_VERSION));
 
     const QString programFolder = runningProgramFolder();
-    QtDialogs dialogs;
+    QtDialogs dialogs(titleBarFont());
     // A second start on this folder changes nothing: it hands over to the running one.
     SingleInstance instance(programFolder);
     if (!instance.isFirst()) {

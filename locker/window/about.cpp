@@ -4,7 +4,7 @@
 #include "locker/window/geometry.h"
 #include "locker/window/keyboardbutton.h"
 #include "locker/window/lockerwindow.h"
-#include "locker/window/titlebar.h"
+#include "platform/gui/titlebar.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -61,7 +61,7 @@ About::About(LockerWindow &main) : QWidget(nullptr), m_main(&main) {
     Command1->setFont(comicSans(8.25, false));
     connect(Command1, &QPushButton::clicked, this, &QWidget::close);
 
-    addOwnTitleBar(*this);
+    addOwnTitleBar(*this, titleBarFont());
     centreOnScreen(*this);
 }
 

@@ -41,6 +41,10 @@ QFont msSerif(qreal pointSize) {
     return makeFont(QStringLiteral("MS Serif"), pointSize, false);
 }
 
+QFont titleBarFont() {
+    return bookAntiqua(9.75, true);
+}
+
 void loadBundledFonts(const QString &programFolder) {
     const QDir fonts(bundleFolder(programFolder) + QStringLiteral("/fonts"));
     for (const QString &name :

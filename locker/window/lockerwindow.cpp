@@ -7,9 +7,9 @@
 #include "locker/window/keyboardbutton.h"
 #include "locker/window/passwordvalidator.h"
 #include "locker/window/progress.h"
-#include "locker/window/titlebar.h"
 #include "platform/core/script.h"
 #include "platform/gui/sessionhold.h"
+#include "platform/gui/titlebar.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -87,7 +87,7 @@ LockerWindow::LockerWindow(const QString &programFolder, Dialogs &dialogs, Shell
     createEngineState();
     createExitMenu();
     setTabOrder();
-    addOwnTitleBar(*this);
+    addOwnTitleBar(*this, titleBarFont());
     centreOnScreen(*this);
 }
 

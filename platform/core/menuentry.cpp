@@ -56,6 +56,10 @@ QByteArray entryText(const QString &programFolder, const QString &icon) {
         QStringLiteral("TryExec=") + escaped(program),
         QStringLiteral("Icon=") + escaped(icon),
         QStringLiteral("Terminal=false"),
+        // A launcher hands the program an activation token only where the entry says that it
+        // answers one; a second start passes it on, so that a Wayland compositor lets the running
+        // window come forward.
+        QStringLiteral("StartupNotify=true"),
         QStringLiteral("Categories=Utility;"),
     };
     return (lines.join(u'\n') + u'\n').toUtf8();

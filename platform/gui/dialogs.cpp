@@ -1,13 +1,13 @@
 #include "platform/gui/dialogs.h"
 
+#include "platform/gui/titlebar.h"
+#include "platform/gui/wayland.h"
+
 #include <QApplication>
 #include <QCursor>
 #include <QElapsedTimer>
-#include <QInputDevice>
 #include <QMenu>
 #include <QMessageBox>
-
-#include <algorithm>
 
 namespace {
 
@@ -72,43 +72,44 @@ Dialogs::Answer answerOf(int pressed) {
     }
 }
 
-// Whether the window system tells of a mouse or touchpad. A Wayland compositor without one (a
-// touch screen alone, or a headless one) leaves the pointer that Qt reports at (0, 0), which is
-// where the window's corner is, as far as the program can tell.
-bool pointerKnown() {
-    const QList<const QInputDevice *> devices = QInputDevice::devices();
-    return std::any_of(devices.begin(), devices.end(), [](const QInputDevice *device) {
-        return device->type() == QInputDevice::DeviceType::Mouse ||
-               device->type() == QInputDevice::DeviceType::TouchPad;
-    });
-}
-
 // The window that a menu belongs to, if any.
 const QWidget *windowOf(const QMenu &menu) {
     return menu.parentWidget() ? menu.parentWidget()->window() : nullptr;
 }
 
 // A menu of a window opens at the pointer only while the pointer is over that window (frame
-// included): elsewhere it would stand alone, with nothing to say which program asks. A Wayland
-// client learns the pointer's place only while the pointer is over one of its own surfaces.
+// included): elsewhere it would stand alone, with nothing to say which program asks. Never on
+// Wayland: a client learns the pointer's place only while the pointer is over one of its own
+// surfaces, and keeps the last one it learnt after it has left, so that a close from the keyboard
+// would open the menu wherever the pointer last crossed the window.
 bool opensAtPointer(const QMenu &menu, QPoint pointer) {
     const QWidget *window = windowOf(menu);
-    return !window || (pointerKnown() && window->frameGeometry().contains(pointer));
+    return !window || (!onWayland() && window->frameGeometry().contains(pointer));
 }
 
 } // namespace
 
+std::unique_ptr<QMessageBox> messageBox(QWidget *parent, const QString &text, const QString &title,
+                                        Dialogs::Buttons buttons, const QFont &titleFont) {
+    auto box = std::make_unique<QMessageBox>(
+        QMessageBox::NoIcon, title,
+        QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+        standardButtons(buttons), parent);
+    if (buttons == Dialogs::Buttons::YesNo || buttons == Dialogs::Buttons::YesNoDefaultNo)
+        box->setEscapeButton(QMessageBox::No);
+    if (buttons == Dialogs::Buttons::YesNoDefaultNo)
+        box->setDefaultButton(QMessageBox::No);
+    // As a child of its parent, the box is that window's transient, which a Wayland compositor
+    // places over it.
+    addOwnTitleBar(*box, titleFont);
+    return box;
+}
+
 Dialogs::Answer QtDialogs::message(QWidget *parent, const QString &text, const QString &title,
                                    Buttons buttons) {
-    QMessageBox box(QMessageBox::NoIcon, title,
-                    QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
-                    standardButtons(buttons), parent);
-    if (buttons == Buttons::YesNo || buttons == Buttons::YesNoDefaultNo)
-        box.setEscapeButton(QMessageBox::No);
-    if (buttons == Buttons::YesNoDefaultNo)
-        box.setDefaultButton(QMessageBox::No);
-    EarlyClickFilter filter(box);
-    return answerOf(box.exec());
+    const auto box = messageBox(parent, text, title, buttons, m_titleFont);
+    EarlyClickFilter filter(*box);
+    return answerOf(box->exec());
 }
 
 QPoint popupMenuPosition(const QMenu &menu, QPoint pointer) {
@@ -119,12 +120,12 @@ QPoint popupMenuPosition(const QMenu &menu, QPoint pointer) {
     return pointer - QPoint(menu.sizeHint().width() / 2, 0);
 }
 
-// Away from the pointer the menu is most likely answered from the keyboard (a close by Enter on
-// a button, or one that the session's end asked for): its first item is active, so that Enter or
-// the arrows work at once.
+// The menu is as often answered from the keyboard (a close by Enter on a button, Alt+F4, or one
+// that the session's end asked for) as with the mouse: its first item is active at every
+// opening, so that Enter or the arrows work at once; the pointer takes over once it moves.
 void QtDialogs::popupMenu(QMenu &menu) {
     const QPoint pointer = QCursor::pos();
-    if (!opensAtPointer(menu, pointer) && !menu.actions().isEmpty())
+    if (!menu.actions().isEmpty())
         menu.setActiveAction(menu.actions().constFirst());
     EarlyClickFilter filter(menu);
     menu.exec(popupMenuPosition(menu, pointer));

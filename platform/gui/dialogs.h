@@ -1,9 +1,14 @@
 #pragma once
 
+#include <QFont>
 #include <QPoint>
 #include <QString>
 
+#include <memory>
+#include <utility>
+
 class QMenu;
+class QMessageBox;
 class QWidget;
 
 // Everything modal that the programs show: message boxes without an icon, and the pop-up menu.
@@ -29,15 +34,26 @@ public:
 
 // Where the real pop-up menu puts its top left corner, in global coordinates, for the pointer at
 // the given place: centred horizontally on the pointer while that is over the menu's window
-// (frame included), else, and wherever the pointer's place is unknown, on the centre of the
-// window, with the menu's first item active. A Wayland compositor tells a program where the
-// pointer is only while it is over one of the program's own windows, and where its windows are
-// not at all: there the menu is placed relative to its window, which Qt makes it a pop-up of.
+// (frame included), else, and always on Wayland, on the centre of the window. A Wayland
+// compositor tells a program where its windows are not at all: there the menu is placed relative
+// to its window, which Qt makes it a pop-up of.
 QPoint popupMenuPosition(const QMenu &menu, QPoint pointer);
+
+// The box that QtDialogs::message shows: no icon, the text, title and buttons, Enter and Escape
+// on the buttons they stand for, and on Wayland the frame of the program's own windows, with the
+// title in the given face.
+std::unique_ptr<QMessageBox> messageBox(QWidget *parent, const QString &text, const QString &title,
+                                        Dialogs::Buttons buttons, const QFont &titleFont);
 
 class QtDialogs : public Dialogs {
 public:
+    // The face of the title that a box draws in its own title bar on Wayland.
+    explicit QtDialogs(QFont titleFont = {}) : m_titleFont(std::move(titleFont)) {}
+
     Answer message(QWidget *parent, const QString &text, const QString &title,
                    Buttons buttons) override;
     void popupMenu(QMenu &menu) override;
+
+private:
+    QFont m_titleFont;
 };

@@ -1,6 +1,7 @@
 #include "platform/gui/singleinstance.h"
 
 #include "common/settings.h"
+#include "platform/gui/wayland.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -22,6 +23,21 @@ namespace {
 // did; a later start waits a while longer for the answer.
 constexpr int kFrontDelayMs = 500;
 constexpr int kAnswerWaitMs = 5000;
+// A later start says its piece in one line: the activation token that its launcher gave it,
+// which is a few dozen characters; a longer line is no later start of ours.
+constexpr qint64 kMaxRequestLength = 4096;
+// Where a Wayland launcher hands a program the token that lets one of its windows take the focus
+// (xdg-activation). Qt passes the token found there to the compositor with the next activation
+// of a window, and clears it.
+constexpr char kActivationToken[] = "XDG_ACTIVATION_TOKEN";
+
+// The token that this start's launcher gave it. Debian 12's GLib (2.74, GNOME 43's launchers)
+// passes it only as the startup notification id, which GNOME's compositor issued as an
+// activation token all the same.
+QByteArray launcherToken() {
+    const QByteArray token = qgetenv(kActivationToken);
+    return token.isEmpty() ? qgetenv("DESKTOP_STARTUP_ID") : token;
+}
 
 // The name of this folder's socket and lock: the folder's path, hashed.
 QString instanceName(const QString &programFolder) {
@@ -81,17 +97,42 @@ SingleInstance::~SingleInstance() {
 void SingleInstance::answerLaterStarts() {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        emit frontRequested();
-        QTimer::singleShot(kFrontDelayMs, socket, [socket] {
-            socket->write(QApplication::activeWindow() ? "1" : "0");
-            socket->disconnectFromServer();
-        });
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { answer(*socket); });
     }
+}
+
+void SingleInstance::answer(QLocalSocket &socket) {
+    if (!socket.canReadLine()) {
+        if (socket.bytesAvailable() > kMaxRequestLength)
+            socket.abort();
+        return;
+    }
+    disconnect(&socket, &QLocalSocket::readyRead, this, nullptr);
+    comeToFront(socket.readLine().trimmed());
+    QTimer::singleShot(kFrontDelayMs, &socket, [&socket] {
+        socket.write(QApplication::activeWindow() ? "1" : "0");
+        socket.disconnectFromServer();
+    });
+}
+
+// A Wayland compositor lets a window take the focus, or come back from being minimized, only with
+// a token from the launcher that started the later copy, as if that start had opened the window.
+// A later start without one (from a terminal) leaves it to Qt, which asks for a token of its own
+// that compositors grant only to the program that has the focus: the window then at most asks
+// for attention, and the later start says that the folder is in use. The variable goes again
+// once the window has been asked, so that no program started later inherits a spent token.
+void SingleInstance::comeToFront(const QByteArray &activationToken) {
+    if (onWayland() && !activationToken.isEmpty())
+        qputenv(kActivationToken, activationToken);
+    emit frontRequested();
+    qunsetenv(kActivationToken);
 }
 
 bool SingleInstance::bringFirstToFront() const {
     QLocalSocket socket;
     socket.connectToServer(m_path);
-    return socket.waitForConnected(kAnswerWaitMs) && socket.waitForReadyRead(kAnswerWaitMs) &&
-           socket.readAll() == "1";
+    if (!socket.waitForConnected(kAnswerWaitMs))
+        return false;
+    socket.write(launcherToken() + '\n');
+    return socket.waitForReadyRead(kAnswerWaitMs) && socket.readAll() == "1";
 }

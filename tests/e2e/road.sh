@@ -102,7 +102,8 @@ click() {
     xdotool mousemove "$x" "$y" click --repeat "${2:-1}" --delay 80 1
 }
 
-# Chooses the n-th item of the exit menu, which pops up at the pointer, with the arrow keys.
+# Chooses an item of the exit menu, which pops up at the pointer with its first item active, by
+# the number of steps down from the first with the arrow keys.
 # The menu is not among the widgets that widgets.py reads; it is told by the window it opens.
 choose() {
     for _ in $(seq 50); do
@@ -126,9 +127,9 @@ choose() {
     for _ in $(seq "$1"); do xdotool key Down; done
     xdotool key Return
 }
-lock_folder_and_exit=1
-exit_without_locking=2
-cancel=3 # below the separator
+lock_folder_and_exit=0
+exit_without_locking=1
+cancel=2 # below the separator
 
 start_tarvolen() {
     XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" XDG_CURRENT_DESKTOP='' \

@@ -1,10 +1,12 @@
 #include "locker/window/about.h"
+#include "locker/window/fonts.h"
 #include "tests/locker/lockerfixture.h"
 
 #include <QAbstractButton>
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
 #include <QTest>
@@ -43,8 +45,9 @@ void screenshot(const QString &name) {
 }
 
 // The window draws its own title bar, Qt none: the title whole, the buttons that the window's
-// flags ask for (never a maximize), and the client area as large as the controls were placed for.
-void checkTitleBar(const QWidget &window, const QStringList &buttons, QSize clientArea) {
+// flags ask for (never a maximize), and the client area as large as the controls were placed for
+// (where they were placed by hand).
+void checkTitleBar(const QWidget &window, const QStringList &buttons, QSize clientArea = {}) {
     QVERIFY(window.windowFlags().testFlag(Qt::FramelessWindowHint));
     const auto *title = window.findChild<QLabel *>(QStringLiteral("Title"));
     QVERIFY(title);
@@ -54,7 +57,8 @@ void checkTitleBar(const QWidget &window, const QStringList &buttons, QSize clie
     for (const QAbstractButton *button : title->parentWidget()->findChildren<QAbstractButton *>())
         names << button->accessibleName();
     QCOMPARE(names, buttons);
-    QCOMPARE(window.contentsRect().size(), clientArea);
+    if (clientArea.isValid())
+        QCOMPARE(window.contentsRect().size(), clientArea);
 }
 
 QAbstractButton *closeButton(const QWidget &window) {
@@ -72,6 +76,7 @@ class TestWayland : public QObject {
 private slots:
     void windowComesUpNatively();
     void exitMenuOpensOverTheWindow();
+    void messageBoxesHaveTheWindowsFrame();
     void aboutOpensAndCloses();
 };
 
@@ -113,6 +118,31 @@ void TestWayland::exitMenuOpensOverTheWindow() {
     QCOMPARE(menu.pos() - f.window.geometry().topLeft(),
              centre - QPoint(menu.sizeHint().width() / 2, 0));
     menu.close();
+}
+
+// Boxes with a short text and a long title, and the other way round: the main window's frame
+// with the whole title and a close button only, the box a transient of the main window.
+void TestWayland::messageBoxesHaveTheWindowsFrame() {
+    LockerFixture f;
+    f.start();
+    QVERIFY(exposed(f.window));
+    const struct {
+        const char *text, *title;
+        Dialogs::Buttons buttons;
+    } boxes[] = {
+        {"Please enter Password", "Excuse me", Dialogs::Buttons::Ok},
+        {"Your files will not be encrypted.\r\nAre you sure?", "Please note",
+         Dialogs::Buttons::YesNoDefaultNo},
+        {"No", "Tarvolen v3.0", Dialogs::Buttons::OkCancel},
+    };
+    for (const auto &b : boxes) {
+        const auto box = messageBox(&f.window, b.text, b.title, b.buttons, titleBarFont());
+        box->open();
+        QVERIFY(exposed(*box));
+        checkTitleBar(*box, {"Close"});
+        QCOMPARE(box->windowHandle()->transientParent(), f.window.windowHandle());
+        screenshot(QString(b.title).replace(' ', '-').toLower() + ".png");
+    }
 }
 
 void TestWayland::aboutOpensAndCloses() {

@@ -1,9 +1,8 @@
-#include "locker/window/titlebar.h"
+#include "platform/gui/titlebar.h"
 
-#include "locker/window/fonts.h"
+#include "platform/gui/wayland.h"
 
 #include <QAbstractButton>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -57,59 +56,80 @@ private:
 };
 
 // The bar at the top and the border around the client area. It covers the whole window, but its
-// mask leaves the client area to the window and its controls.
+// mask leaves the client area to the window and its controls. It follows the window's size, which
+// a message box sets only as it is shown.
 class Frame : public QWidget {
 public:
-    explicit Frame(QWidget &window);
+    Frame(QWidget &window, const QFont &titleFont);
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *) override;
     void mousePressEvent(QMouseEvent *event) override;
     // The window has one size only: a double click on the bar does nothing.
     void mouseDoubleClickEvent(QMouseEvent *event) override { event->accept(); }
 
 private:
-    // Places the buttons at the bar's right end; returns where the first one begins.
-    int addButtons(QWidget &window);
+    void addButtons(QWidget &window);
+    // Lays the bar out across the window's width; widens a window too narrow for its title.
+    void place();
+
+    QWidget &m_window;
+    QLabel *m_title;
+    QList<BarButton *> m_buttons;
+    // Where the title may begin: after the border, and the icon where the window has one.
+    int m_titleLeft = kBorder + kGap;
 };
 
-Frame::Frame(QWidget &window) : QWidget(&window) {
-    setGeometry(window.rect());
-    setMask(QRegion(rect()).subtracted(window.contentsRect()));
-    int left = kBorder + kGap;
+Frame::Frame(QWidget &window, const QFont &titleFont)
+    : QWidget(&window), m_window(window), m_title(new QLabel(window.windowTitle(), this)) {
     // Only an icon of the window's own, not the one it would inherit from the application.
     if (window.testAttribute(Qt::WA_SetWindowIcon)) {
         auto *icon = new QLabel(this);
         icon->setPixmap(window.windowIcon().pixmap(kIconSize));
-        icon->setGeometry(left, (kBarHeight + kBorder - kIconSize) / 2, kIconSize, kIconSize);
-        left += kIconSize + kGap;
+        icon->setGeometry(m_titleLeft, (kBarHeight + kBorder - kIconSize) / 2, kIconSize,
+                          kIconSize);
+        m_titleLeft += kIconSize + kGap;
     }
-    const int right = addButtons(window);
-    auto *title = new QLabel(window.windowTitle(), this);
-    title->setObjectName(QStringLiteral("Title"));
-    // A face that ships with the program, so that the title measures the same on every desktop.
-    title->setFont(bookAntiqua(9.75, true));
-    title->setStyleSheet(QStringLiteral("color: white;"));
-    title->setAlignment(Qt::AlignCenter);
-    title->setGeometry(left, kBorder, right - left, kBarHeight - kBorder);
+    addButtons(window);
+    m_title->setObjectName(QStringLiteral("Title"));
+    m_title->setFont(titleFont);
+    m_title->setStyleSheet(QStringLiteral("color: white;"));
+    m_title->setAlignment(Qt::AlignCenter);
+    place();
+    window.installEventFilter(this);
 }
 
-int Frame::addButtons(QWidget &window) {
-    QList<BarButton *> buttons;
+void Frame::addButtons(QWidget &window) {
     if (window.windowFlags().testFlag(Qt::WindowMinimizeButtonHint)) {
-        buttons << new BarButton(this, Glyph::Minimize, QStringLiteral("Minimize"));
-        connect(buttons.last(), &QAbstractButton::clicked, &window, &QWidget::showMinimized);
+        m_buttons << new BarButton(this, Glyph::Minimize, QStringLiteral("Minimize"));
+        connect(m_buttons.last(), &QAbstractButton::clicked, &window, &QWidget::showMinimized);
     }
-    buttons << new BarButton(this, Glyph::Close, QStringLiteral("Close"));
+    m_buttons << new BarButton(this, Glyph::Close, QStringLiteral("Close"));
     // The desktop's close arrives at the platform window; this one takes the same way, so that
     // the window treats it as it treats the desktop's (see LockerWindow::eventFilter).
-    connect(buttons.last(), &QAbstractButton::clicked, &window,
+    connect(m_buttons.last(), &QAbstractButton::clicked, &window,
             [&window] { window.windowHandle()->close(); });
-    const int first = width() - kBorder - int(buttons.size()) * kButtonWidth;
-    for (int i = 0; i < buttons.size(); ++i)
-        buttons[i]->setGeometry(first + i * kButtonWidth, kBorder, kButtonWidth,
-                                kBarHeight - kBorder);
-    return first;
+}
+
+void Frame::place() {
+    const int buttonsWidth = int(m_buttons.size()) * kButtonWidth + kBorder;
+    const int needed = m_titleLeft + m_title->sizeHint().width() + buttonsWidth;
+    if (m_window.width() < needed)
+        m_window.setFixedWidth(needed);
+    setGeometry(m_window.rect());
+    setMask(QRegion(rect()).subtracted(m_window.contentsRect()));
+    const int first = width() - buttonsWidth;
+    for (int i = 0; i < m_buttons.size(); ++i)
+        m_buttons[i]->setGeometry(first + i * kButtonWidth, kBorder, kButtonWidth,
+                                  kBarHeight - kBorder);
+    m_title->setGeometry(m_titleLeft, kBorder, first - m_titleLeft, kBarHeight - kBorder);
+}
+
+bool Frame::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == &m_window && event->type() == QEvent::Resize)
+        place();
+    return QWidget::eventFilter(watched, event);
 }
 
 void Frame::paintEvent(QPaintEvent *) {
@@ -128,15 +148,18 @@ void Frame::mousePressEvent(QMouseEvent *event) {
 
 } // namespace
 
-void addOwnTitleBar(QWidget &window) {
-    if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+void addOwnTitleBar(QWidget &window, const QFont &titleFont) {
+    if (!onWayland())
         return;
     window.setWindowFlags(window.windowFlags() | Qt::FramelessWindowHint);
-    const QPoint shift(kBorder, kBarHeight);
-    for (QWidget *child : window.findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-        if (!child->isWindow())
-            child->move(child->pos() + shift);
-    window.setFixedSize(window.size() + QSize(2 * kBorder, kBarHeight + kBorder));
+    // A layout keeps its children inside the margins by itself; placed children move by hand.
+    if (!window.layout()) {
+        const QPoint shift(kBorder, kBarHeight);
+        for (QWidget *child : window.findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            if (!child->isWindow())
+                child->move(child->pos() + shift);
+        window.setFixedSize(window.size() + QSize(2 * kBorder, kBarHeight + kBorder));
+    }
     window.setContentsMargins(kBorder, kBarHeight, kBorder, kBorder);
-    new Frame(window);
+    new Frame(window, titleFont);
 }
