@@ -149,7 +149,12 @@ std::string readError() {
     return std::string("cannot read: ") + std::strerror(errno);
 }
 
+// A file system with a bound on the size of a file (FAT32: under 4 GiB) refuses the write that
+// would pass it; the encrypted file is a little larger than the plain one.
 std::string writeError(Output &out) {
+    if (out.error() == EFBIG)
+        return "cannot write: larger than this file system allows for one file (FAT32 holds none "
+               "of 4 GiB or more)";
     return std::string("cannot write: ") + std::strerror(out.error());
 }
 

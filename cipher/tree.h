@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -41,9 +42,10 @@ struct Listing {
 };
 
 // Lists the regular files below the locker folder, never following a symbolic link, and removes
-// the temporary files that an interrupted run left behind. Files at the top of the locker for
-// which skip(name) is true are left out.
-Listing collectFiles(int lockerFd, const std::function<bool(const std::string &)> &skip);
+// the temporary files that the ended runs (runmark.h), or earlier versions, left behind. Files at
+// the top of the locker for which skip(name) is true are left out.
+Listing collectFiles(int lockerFd, const std::set<std::string> &endedRuns,
+                     const std::function<bool(const std::string &)> &skip);
 
 // Opens a folder of the locker, relative to it, without following symbolic links; -1 on failure.
 int openLockerFolder(int lockerFd, const std::string &folder);
