@@ -360,7 +360,10 @@ bool run(Mode mode, const std::string &lockerPath, const std::string &password,
     const Listing listing = collectFiles(lockerFd, ended, [&](const std::string &name) {
         return note.isOurs(name) || isMarkOf(name, ended);
     });
-    removeMarks(lockerFd, ended);
+    // A mark goes with the last of its temporaries, so that a folder that could not be listed
+    // this time still has its leftovers removed by a later run.
+    if (listing.everyLeftoverGone())
+        removeMarks(lockerFd, ended);
     Progress progress(listing.files, listing.unlisted.size());
     std::vector<Failure> failures = listing.unlisted;
     {

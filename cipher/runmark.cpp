@@ -3,10 +3,8 @@
 #include "common/fd.h"
 #include "common/filereplacement.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sodium.h>
@@ -20,7 +18,6 @@ namespace {
 constexpr std::size_t kIdSize = 12;
 constexpr std::size_t kSuffixSize = 6;
 constexpr char kMarkPrefix[] = ".~zentil-run-";
-constexpr char kMarkText[] = "zentil: a run works on this locker\n";
 constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
 
 // Random bytes drawn for many names at once: each draw is a system call.
@@ -61,38 +58,23 @@ int isMarkEntry(const dirent *entry) {
     return !runOfMark(entry->d_name).empty();
 }
 
-// Where the file system makes no unnamed files, a mark gets its name before its text: a run
-// killed between the two leaves a mark with part of the text, or none, and no temporary yet.
-bool holdsMarkText(int lockerFd, const std::string &name) {
-    const Fd fd(::openat(lockerFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+// A mark is an empty regular file: a file with anything in it is never taken for one.
+bool isEmptyFile(int lockerFd, const char *name) {
     struct stat info;
-    char text[sizeof kMarkText];
-    if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        info.st_size >= static_cast<off_t>(sizeof kMarkText))
-        return false;
-    const ssize_t size = ::pread(fd.get(), text, sizeof text, 0);
-    return size == info.st_size &&
-           std::memcmp(text, kMarkText, static_cast<std::size_t>(size)) == 0;
+    return ::fstatat(lockerFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
+           info.st_size == 0;
 }
 
-// Makes the mark under name with its whole text, on the disk with its folder; the file has no
-// name until it is whole where the file system allows it.
+// Makes the mark under name, on the disk with its folder; like the temporary files, without a
+// name and then linked where the file system allows it, else by its name (FAT32, exFAT).
 bool makeDurably(int lockerFd, const std::string &name) {
-    Fd fd(::openat(lockerFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR));
-    const bool named = !fd.valid();
-    if (named)
-        fd.reset(::openat(lockerFd, name.c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR));
-    if (!fd.valid())
-        return false;
-    if (writeAll(fd.get(), kMarkText, sizeof kMarkText - 1) && ::fsync(fd.get()) == 0 &&
-        (named || linkUnnamed(fd.get(), lockerFd, name)) && ::fsync(lockerFd) == 0)
-        return true;
-    const int error = errno;
-    if (named)
-        ::unlinkat(lockerFd, name.c_str(), 0);
-    errno = error;
-    return false;
+    const Fd unnamed(::openat(lockerFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR));
+    const Fd named(unnamed.valid() ? -1
+                                   : ::openat(lockerFd, name.c_str(),
+                                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                              S_IRUSR | S_IWUSR));
+    return (named.valid() || (unnamed.valid() && linkUnnamed(unnamed.get(), lockerFd, name))) &&
+           ::fsync(lockerFd) == 0;
 }
 
 } // namespace
@@ -125,7 +107,7 @@ std::set<std::string> endedRuns(int lockerFd) {
     const int count = ::scandirat(lockerFd, ".", &marks, isMarkEntry, nullptr);
     std::set<std::string> runs;
     for (int i = 0; i < count; ++i) {
-        if (holdsMarkText(lockerFd, marks[i]->d_name))
+        if (isEmptyFile(lockerFd, marks[i]->d_name))
             runs.insert(runOfMark(marks[i]->d_name));
         std::free(marks[i]);
     }

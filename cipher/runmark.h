@@ -8,11 +8,12 @@ namespace zentil {
 
 // Temporary files are named after the run that makes them: ".~zentil-<run>-<six more>", where
 // <run> is twelve random letters and digits drawn when the run starts. Before its first temporary
-// exists, a run puts its mark ".~zentil-run-<run>" in the locker's top folder and on the disk,
-// and removes it only once every temporary of the run is gone. A run that is killed leaves its
-// mark; the next run removes the temporaries that carry that run's id, then the mark. This needs
-// no extended attribute, which FAT32 and exFAT do not keep, and takes no file of the user's: a
-// user's file that looks like a temporary carries the id of no mark.
+// exists, a run puts its mark, an empty file ".~zentil-run-<run>", in the locker's top folder and
+// on the disk, and removes it only once every temporary of the run is gone. A run that is killed
+// leaves its mark; the next run removes the temporaries that carry that run's id, then the mark.
+// This needs no extended attribute, which FAT32 and exFAT do not keep, and takes no file of the
+// user's: a user's file that looks like a temporary carries the id of no mark, and one that bears
+// a mark's name is taken for a mark only while it is empty.
 //
 // A mark that a run finds belongs to a run that has ended: every run holds the locker's flock
 // from before it looks for marks until after it has removed its own, and the flock goes with the

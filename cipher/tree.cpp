@@ -40,7 +40,7 @@ void collectEntry(int dirFd, const std::string &folder, const std::string &name,
     else if (S_ISDIR(info.st_mode))
         subfolders.push_back(name);
     else if (S_ISREG(info.st_mode) && isLeftover(dirFd, name, walk))
-        ::unlinkat(dirFd, name.c_str(), 0);
+        listing.leftoverKept |= ::unlinkat(dirFd, name.c_str(), 0) != 0;
     else if (S_ISREG(info.st_mode))
         listing.files.push_back({folder, name, static_cast<std::uint64_t>(info.st_size)});
 }

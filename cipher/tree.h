@@ -39,6 +39,11 @@ struct Listing {
     std::vector<LockerFile> files;
     // Folders that could not be listed and entries whose type could not be read.
     std::vector<Failure> unlisted;
+    // A leftover temporary file that could not be removed.
+    bool leftoverKept = false;
+
+    // True when no temporary file of an ended run can be left in the locker.
+    bool everyLeftoverGone() const { return unlisted.empty() && !leftoverKept; }
 };
 
 // Lists the regular files below the locker folder, never following a symbolic link, and removes
