@@ -103,8 +103,8 @@ bool isOurTemporary(int dirFd, const std::string &name) {
            name.compare(0, std::string::npos, mark, static_cast<std::size_t>(size)) == 0;
 }
 
-StagedReplacement::StagedReplacement(int dirFd, const std::string &name, RunMark &run,
-                                     const std::function<bool(int in)> &wanted)
+StagedReplacement::StagedReplacement(int dirFd, const std::string &name,
+                                     const std::function<bool(int in)> &wanted, RunMark &run)
     : m_dir(dirFd), m_name(name) {
     open(run, wanted);
     if (!m_error.empty())

@@ -45,8 +45,8 @@ class StagedReplacement {
 public:
     // Opens the file name in the folder dirFd, which must stay open while this lives, and creates
     // its temporary, named by run, where wanted(in) says that it needs replacing.
-    StagedReplacement(int dirFd, const std::string &name, RunMark &run,
-                      const std::function<bool(int in)> &wanted);
+    StagedReplacement(int dirFd, const std::string &name, const std::function<bool(int in)> &wanted,
+                      RunMark &run);
     StagedReplacement(const StagedReplacement &) = delete;
     StagedReplacement &operator=(const StagedReplacement &) = delete;
 

@@ -191,25 +191,29 @@ private:
         // A file that only begins like a locked one, or was locked under another password, is
         // encrypted like any other: left as it is, it would stay readable under "encrypted".
         if (m_mode == Mode::Encrypt)
-            return std::make_unique<StagedReplacement>(
-                folder.fd.get(), file.name, m_runMark,
-                [this](int in) { return !isLockedUnder(in, m_keys); });
+            return replacement(folder.fd.get(), file.name,
+                               [this](int in) { return !isLockedUnder(in, m_keys); });
         // The first file opened for decryption starts the derivation of its key, and the first
         // that claims to be encrypted the record, which is then written while the key is derived.
-        return std::make_unique<StagedReplacement>(
-            folder.fd.get(), file.name, m_runMark, [this](int in) {
-                const HeaderClaim header = headerClaimOf(in);
-                if (header.parameters) {
-                    m_keys.prepareFirst(*header.parameters);
-                    const std::lock_guard<std::mutex> lock(m_mutex);
-                    ++m_batchSalts[*header.parameters];
-                }
-                if (header.claimsEncrypted && m_plainRecord.record)
-                    std::call_once(m_recordStarted, [this] {
-                        m_recording = std::async(std::launch::async, m_plainRecord.record);
-                    });
-                return header.claimsEncrypted;
-            });
+        return replacement(folder.fd.get(), file.name, [this](int in) {
+            const HeaderClaim header = headerClaimOf(in);
+            if (header.parameters) {
+                m_keys.prepareFirst(*header.parameters);
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                ++m_batchSalts[*header.parameters];
+            }
+            if (header.claimsEncrypted && m_plainRecord.record)
+                std::call_once(m_recordStarted, [this] {
+                    m_recording = std::async(std::launch::async, m_plainRecord.record);
+                });
+            return header.claimsEncrypted;
+        });
+    }
+
+    // The file's replacement, with temporary files named after this run.
+    std::unique_ptr<StagedReplacement> replacement(int dirFd, const std::string &name,
+                                                   const std::function<bool(int in)> &wanted) {
+        return std::make_unique<StagedReplacement>(dirFd, name, wanted, m_runMark);
     }
 
     // The run derives only a few keys: those of the salts that most of the batch's files share
