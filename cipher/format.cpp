@@ -3,9 +3,13 @@
 #include "cipher/keys.h"
 #include "cipher/output.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -149,8 +153,29 @@ std::string readError() {
     return std::string("cannot read: ") + std::strerror(errno);
 }
 
+// A file system with a bound on the size of a file (FAT32: under 4 GiB) refuses the write that
+// would pass it; the encrypted file is a little larger than the plain one.
+constexpr char kTooLarge[] =
+    "cannot write: larger than this file system allows for one file (FAT32 holds none of 4 GiB or "
+    "more)";
+
 std::string writeError(Output &out) {
-    return std::string("cannot write: ") + std::strerror(out.error());
+    return out.error() == EFBIG ? std::string(kTooLarge)
+                                : std::string("cannot write: ") + std::strerror(out.error());
+}
+
+// False when the encrypted form of the file in would not fit on FAT32, where out lies: known
+// from the size, before gigabytes are written to a slow stick for nothing.
+bool fitsOnItsFileSystem(int in, int out) {
+    constexpr std::uint64_t kFat32Largest = 0xFFFFFFFF;
+    struct stat info;
+    struct statfs fileSystem;
+    if (::fstat(in, &info) != 0)
+        return true;
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    const std::uint64_t chunks = std::max<std::uint64_t>(1, (size + kChunkSize - 1) / kChunkSize);
+    return size + kHeaderSize + chunks * kChunkOverhead <= kFat32Largest ||
+           ::fstatfs(out, &fileSystem) != 0 || fileSystem.f_type != MSDOS_SUPER_MAGIC;
 }
 
 // Checks the header read from a file (headerSize bytes of it), finds its key and opens its
@@ -223,6 +248,8 @@ HeaderClaim headerClaimOf(int fd) {
 }
 
 std::string encryptStream(int inFd, int outFd, const Key &key, const KeyParameters &parameters) {
+    if (!fitsOnItsFileSystem(inFd, outFd))
+        return kTooLarge;
     Input in(inFd);
     Output out(outFd);
     StreamState stream;

@@ -49,11 +49,15 @@ Progress::Reading::~Reading() {
     file.fd = -1;
 }
 
-void Progress::fileDone(std::uint64_t size, bool failed) {
+void Progress::fileRead(std::uint64_t size) {
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_atWork.erase(std::this_thread::get_id());
-    ++m_counts.filesDone;
     m_counts.bytesDone += size;
+}
+
+void Progress::fileDone(bool failed) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_counts.filesDone;
     m_counts.failed += failed ? 1 : 0;
 }
 

@@ -35,8 +35,10 @@ public:
         Progress &m_progress;
     };
 
-    // The file that this thread worked on is done, whether it was read or not.
-    void fileDone(std::uint64_t size, bool failed);
+    // The file that this thread worked on has been read, or needed no reading: its bytes are done.
+    void fileRead(std::uint64_t size);
+    // A file is done: its replacement bears its name, or it needed none, or it failed.
+    void fileDone(bool failed);
     // Files counted as done that failed afterwards: their folder could not be flushed.
     void failedAfterwards(std::size_t count);
     // Stops the reports and writes the last one, which says that every file was gone through

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/limits.h>
-#include <sodium.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -17,37 +16,7 @@ namespace zentil {
 
 namespace {
 
-constexpr std::size_t kSuffixSize = 6;
 constexpr char kTemporaryMark[] = "user.zentil.temporary";
-
-// Random bytes drawn for many names at once: each draw is a system call.
-unsigned char randomByte() {
-    thread_local unsigned char pool[256];
-    thread_local std::size_t used = sizeof pool;
-    if (used == sizeof pool) {
-        randombytes_buf(pool, sizeof pool);
-        used = 0;
-    }
-    return pool[used++];
-}
-
-std::string randomSuffix() {
-    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string suffix(kSuffixSize, 'x');
-    for (char &c : suffix)
-        c = alphabet[randomByte() % (sizeof alphabet - 1)];
-    return suffix;
-}
-
-bool isTemporaryName(const std::string &name) {
-    const std::size_t prefixSize = sizeof kTemporaryPrefix - 1;
-    return name.size() == prefixSize + kSuffixSize &&
-           name.compare(0, prefixSize, kTemporaryPrefix) == 0;
-}
-
-std::string temporaryName() {
-    return kTemporaryPrefix + randomSuffix();
-}
 
 // Marks a temporary file as ours, by its own name: a file of the user's never bears the mark that
 // matches its name, which no later run could tell from a temporary that a crash left behind.
@@ -59,6 +28,16 @@ bool markAsOurs(int fd, const std::string &name) {
 // copied, the file goes on without them rather than stay unprotected.
 bool privileged(const std::string &name) {
     return name.rfind("security.", 0) == 0 || name.rfind("trusted.", 0) == 0;
+}
+
+// The names under which the kernel's NTFS driver (ntfs3) shows a file's owner, mode and device
+// number: it keeps them itself from chown and chmod, and refuses them to anyone else.
+bool keptByTheDriver(const char *name) {
+    for (const char *kept : {"$LXUID", "$LXGID", "$LXMOD", "$LXDEV"}) {
+        if (std::strcmp(name, kept) == 0)
+            return true;
+    }
+    return false;
 }
 
 // Room for the longest list of attribute names and the largest value that Linux allows, kept by
@@ -76,8 +55,8 @@ std::string copyAttributes(int in, int out) {
     if (size < 0)
         return errno == ENOTSUP ? std::string() : systemError("cannot read its attributes");
     for (const char *name = names; name < names + size; name += std::strlen(name) + 1) {
-        if (std::strcmp(name, kTemporaryMark) == 0)
-            continue; // left behind where the file's owner is another user
+        if (std::strcmp(name, kTemporaryMark) == 0 || keptByTheDriver(name))
+            continue; // the mark is left behind where the file's owner is another user
         const ssize_t valueSize = ::fgetxattr(in, name, value, XATTR_SIZE_MAX);
         if ((valueSize < 0 || ::fsetxattr(out, name, value, valueSize, 0) != 0) &&
             !(privileged(name) && (errno == EPERM || errno == ENOTSUP)))
@@ -86,20 +65,21 @@ std::string copyAttributes(int in, int out) {
     return {};
 }
 
-// Gives the written file the old one's owner (where this process may), mode, extended
-// attributes and times. Set-user-id and set-group-id are never passed on: given to a locked file
-// by anyone who could change its mode, they would come back on a program that runs with its
-// owner's rights.
+// Gives the written file the old one's owner (where this process may), extended attributes,
+// times and mode. The mode comes last: a file that it makes read-only takes no more attributes
+// from its owner, and on NTFS it also sets the file's read-only flag. Set-user-id and
+// set-group-id are never passed on: given to a locked file by anyone who could change its mode,
+// they would come back on a program that runs with its owner's rights.
 std::string finish(int in, int out, const struct stat &original) {
     const struct timespec times[2] = {original.st_atim, original.st_mtim};
     if (::fchown(out, original.st_uid, original.st_gid) != 0 && errno != EPERM)
         return systemError("cannot set the owner");
-    if (::fchmod(out, original.st_mode & 01777) != 0)
-        return systemError("cannot set the mode");
     if (std::string error = copyAttributes(in, out); !error.empty())
         return error;
     if (::futimens(out, times) != 0)
         return systemError("cannot set the time");
+    if (::fchmod(out, original.st_mode & 01777) != 0)
+        return systemError("cannot set the mode");
     return {};
 }
 
@@ -113,10 +93,10 @@ bool sameName(int dirFd, const std::string &name, const struct stat &original) {
 } // namespace
 
 bool isOurTemporary(int dirFd, const std::string &name) {
-    if (!isTemporaryName(name))
+    if (name.compare(0, sizeof kTemporaryPrefix - 1, kTemporaryPrefix) != 0)
         return false;
     const Fd fd(::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    char mark[kSuffixSize + sizeof kTemporaryPrefix];
+    char mark[NAME_MAX];
     const ssize_t size =
         fd.get() < 0 ? -1 : ::fgetxattr(fd.get(), kTemporaryMark, mark, sizeof mark);
     return size >= 0 &&
@@ -124,14 +104,14 @@ bool isOurTemporary(int dirFd, const std::string &name) {
 }
 
 StagedReplacement::StagedReplacement(int dirFd, const std::string &name,
-                                     const std::function<bool(int in)> &wanted)
+                                     const std::function<bool(int in)> &wanted, RunMark &run)
     : m_dir(dirFd), m_name(name) {
-    open(wanted);
+    open(run, wanted);
     if (!m_error.empty())
         m_out.reset();
 }
 
-void StagedReplacement::open(const std::function<bool(int in)> &wanted) {
+void StagedReplacement::open(RunMark &run, const std::function<bool(int in)> &wanted) {
     // The name may have been given to a FIFO or a device since the listing: opening without
     // blocking keeps zentil from waiting forever for a writer, and the type is read from what
     // was opened.
@@ -154,7 +134,8 @@ void StagedReplacement::open(const std::function<bool(int in)> &wanted) {
     }
     if (!wanted(m_in.get()))
         return;
-    m_out.emplace(m_dir, m_name, temporaryName, markAsOurs);
+    m_out.emplace(
+        m_dir, m_name, [&run] { return run.temporaryName(); }, markAsOurs);
     if (m_out->fd() < 0)
         m_error = systemError("cannot create a temporary file");
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cipher/lease.h"
+#include "cipher/runmark.h"
 #include "common/fd.h"
 #include "common/filereplacement.h"
 
@@ -11,12 +12,11 @@
 
 namespace zentil {
 
-// Temporary files are named with this prefix and a random suffix of six characters, and carry
-// their own name in an extended attribute until they take the original's place. A crash can
-// leave one behind; the next run removes it, and nothing else: a file of the user's with such a
-// name lacks the attribute. (Where the file system keeps no extended attributes, a leftover is
-// never removed, only locked like a file of the user's.)
-inline constexpr char kTemporaryPrefix[] = ".~zentil-";
+// Besides their run's name (runmark.h), temporary files carry their own name in an extended
+// attribute until they take the original's place, where the file system keeps one; so did the
+// temporaries of earlier versions, named ".~zentil-" and six letters or digits, which may still
+// lie in a locker. True for a file that bears the attribute of its name: a file of the user's
+// with such a name lacks it.
 bool isOurTemporary(int dirFd, const std::string &name);
 
 // Why a file was left as it was when another program opened it for writing or changed it.
@@ -44,9 +44,9 @@ struct Replacement {
 class StagedReplacement {
 public:
     // Opens the file name in the folder dirFd, which must stay open while this lives, and creates
-    // its temporary where wanted(in) says that it needs replacing.
-    StagedReplacement(int dirFd, const std::string &name,
-                      const std::function<bool(int in)> &wanted);
+    // its temporary, named by run, where wanted(in) says that it needs replacing.
+    StagedReplacement(int dirFd, const std::string &name, const std::function<bool(int in)> &wanted,
+                      RunMark &run);
     StagedReplacement(const StagedReplacement &) = delete;
     StagedReplacement &operator=(const StagedReplacement &) = delete;
 
@@ -60,7 +60,7 @@ public:
     Replacement commit(const std::string &flushError);
 
 private:
-    void open(const std::function<bool(int in)> &wanted);
+    void open(RunMark &run, const std::function<bool(int in)> &wanted);
 
     int m_dir;
     std::string m_name;

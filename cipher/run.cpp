@@ -5,6 +5,7 @@
 #include "cipher/note.h"
 #include "cipher/progress.h"
 #include "cipher/replace.h"
+#include "cipher/runmark.h"
 #include "cipher/tree.h"
 #include "common/fd.h"
 
@@ -18,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <thread>
@@ -75,10 +77,10 @@ void inParallel(std::size_t count, const std::function<void(std::size_t)> &work,
 // gathers the failures.
 class Worker {
 public:
-    Worker(Mode mode, int lockerFd, KeyStore &keys, const KeyParameters &parameters,
-           Progress &progress, const PlainRecord &plainRecord)
-        : m_mode(mode), m_lockerFd(lockerFd), m_keys(keys), m_parameters(parameters),
-          m_progress(progress), m_plainRecord(plainRecord) {}
+    Worker(Mode mode, int lockerFd, RunMark &runMark, KeyStore &keys,
+           const KeyParameters &parameters, Progress &progress, const PlainRecord &plainRecord)
+        : m_mode(mode), m_lockerFd(lockerFd), m_runMark(runMark), m_keys(keys),
+          m_parameters(parameters), m_progress(progress), m_plainRecord(plainRecord) {}
 
     std::vector<Failure> process(const std::vector<LockerFile> &files) {
         const std::size_t batchFiles = batchFilesAllowed();
@@ -146,7 +148,7 @@ private:
             auto &[file, staged] = batch.files[i];
             if (staged)
                 staged->write(transform);
-            m_progress.fileDone(file->size, !staged || !staged->error().empty());
+            m_progress.fileRead(file->size);
         });
         return batch;
     }
@@ -164,9 +166,10 @@ private:
         return folders;
     }
 
-    // Puts the batch's new files on the disk, then gives them their names. The originals are let
-    // go on many threads: where the file system discards the blocks of a file as it is freed,
-    // each release waits for the disk.
+    // Puts the batch's new files on the disk, then gives them their names; a file counts as done
+    // once its new file bears its name, or it has failed. The originals are let go on many
+    // threads: where the file system discards the blocks of a file as it is freed, each release
+    // waits for the disk.
     void flushAndCommit(Batch &batch) {
         const std::string flushError =
             ::syncfs(m_lockerFd) == 0 ? std::string() : systemError("cannot flush");
@@ -174,8 +177,7 @@ private:
             batch.files.size(),
             [&](std::size_t i) {
                 auto &[file, staged] = batch.files[i];
-                if (staged)
-                    commit(*file, *staged, flushError);
+                m_progress.fileDone(!staged || !commit(*file, *staged, flushError));
                 staged.reset();
             },
             kReleaseThreads);
@@ -189,11 +191,11 @@ private:
         // A file that only begins like a locked one, or was locked under another password, is
         // encrypted like any other: left as it is, it would stay readable under "encrypted".
         if (m_mode == Mode::Encrypt)
-            return std::make_unique<StagedReplacement>(
-                folder.fd.get(), file.name, [this](int in) { return !isLockedUnder(in, m_keys); });
+            return replacement(folder.fd.get(), file.name,
+                               [this](int in) { return !isLockedUnder(in, m_keys); });
         // The first file opened for decryption starts the derivation of its key, and the first
         // that claims to be encrypted the record, which is then written while the key is derived.
-        return std::make_unique<StagedReplacement>(folder.fd.get(), file.name, [this](int in) {
+        return replacement(folder.fd.get(), file.name, [this](int in) {
             const HeaderClaim header = headerClaimOf(in);
             if (header.parameters) {
                 m_keys.prepareFirst(*header.parameters);
@@ -206,6 +208,12 @@ private:
                 });
             return header.claimsEncrypted;
         });
+    }
+
+    // The file's replacement, with temporary files named after this run.
+    std::unique_ptr<StagedReplacement> replacement(int dirFd, const std::string &name,
+                                                   const std::function<bool(int in)> &wanted) {
+        return std::make_unique<StagedReplacement>(dirFd, name, wanted, m_runMark);
     }
 
     // The run derives only a few keys: those of the salts that most of the batch's files share
@@ -238,12 +246,11 @@ private:
             m_plainRecord.undo();
     }
 
-    void commit(const LockerFile &file, StagedReplacement &staged, const std::string &flushError) {
-        const bool failedBefore = !staged.error().empty();
+    // True when the file is in the wanted state.
+    bool commit(const LockerFile &file, StagedReplacement &staged, const std::string &flushError) {
         const Replacement result = staged.commit(flushError);
-        if (!failedBefore && !result.error.empty())
-            m_progress.failedAfterwards(1);
         record(file, result);
+        return result.error.empty();
     }
 
     void record(const LockerFile &file, const Replacement &result) {
@@ -286,6 +293,7 @@ private:
 
     Mode m_mode;
     int m_lockerFd;
+    RunMark &m_runMark;
     KeyStore &m_keys;
     const KeyParameters &m_parameters;
     Progress &m_progress;
@@ -351,18 +359,30 @@ bool run(Mode mode, const std::string &lockerPath, const std::string &password,
     if (mode == Mode::Encrypt)
         keys.prepare(parameters);
     const Note note(lockerFd);
-    const Listing listing =
-        collectFiles(lockerFd, [&](const std::string &name) { return note.isOurs(name); });
+    // No run can be at work here (runmark.h): every mark left is an ended run's.
+    const std::set<std::string> ended = endedRuns(lockerFd);
+    const Listing listing = collectFiles(lockerFd, ended, [&](const std::string &name) {
+        return note.isOurs(name) || isMarkOf(name, ended);
+    });
+    // A mark goes with the last of its temporaries, so that a folder that could not be listed
+    // this time still has its leftovers removed by a later run.
+    if (listing.everyLeftoverGone())
+        removeMarks(lockerFd, ended);
     Progress progress(listing.files, listing.unlisted.size());
     std::vector<Failure> failures = listing.unlisted;
-    for (Failure &failure :
-         Worker(mode, lockerFd, keys, parameters, progress, plainRecord).process(listing.files))
-        failures.push_back(std::move(failure));
+    {
+        RunMark runMark(lockerFd);
+        for (Failure &failure :
+             Worker(mode, lockerFd, runMark, keys, parameters, progress, plainRecord)
+                 .process(listing.files))
+            failures.push_back(std::move(failure));
+    }
+    // A note of an earlier run would contradict a run without failures.
     std::string noteName;
-    if (!failures.empty())
-        noteName = note.write(noteText(mode, failures));
-    else if (mode == Mode::Decrypt)
+    if (failures.empty())
         note.remove();
+    else
+        noteName = note.write(noteText(mode, failures));
     progress.finish(noteName);
     ::close(lockerFd);
     return failures.empty();

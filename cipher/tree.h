@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,12 +39,18 @@ struct Listing {
     std::vector<LockerFile> files;
     // Folders that could not be listed and entries whose type could not be read.
     std::vector<Failure> unlisted;
+    // A leftover temporary file that could not be removed.
+    bool leftoverKept = false;
+
+    // True when no temporary file of an ended run can be left in the locker.
+    bool everyLeftoverGone() const { return unlisted.empty() && !leftoverKept; }
 };
 
 // Lists the regular files below the locker folder, never following a symbolic link, and removes
-// the temporary files that an interrupted run left behind. Files at the top of the locker for
-// which skip(name) is true are left out.
-Listing collectFiles(int lockerFd, const std::function<bool(const std::string &)> &skip);
+// the temporary files that the ended runs (runmark.h), or earlier versions, left behind. Files at
+// the top of the locker for which skip(name) is true are left out.
+Listing collectFiles(int lockerFd, const std::set<std::string> &endedRuns,
+                     const std::function<bool(const std::string &)> &skip);
 
 // Opens a folder of the locker, relative to it, without following symbolic links; -1 on failure.
 int openLockerFolder(int lockerFd, const std::string &folder);

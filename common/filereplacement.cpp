@@ -10,9 +10,10 @@ namespace {
 // A name taken this many times over is not down to chance.
 constexpr int kAttempts = 100;
 
-// Gives the unnamed file fd a name in the folder dirFd. Linux 6.10 and later link it by its
-// descriptor; before, only a privileged process may, and the others go through /proc, at the cost
-// of a lookup there for every file.
+} // namespace
+
+// Linux 6.10 and later link an unnamed file by its descriptor; before, only a privileged process
+// may, and the others go through /proc, at the cost of a lookup there for every file.
 bool linkUnnamed(int fd, int dirFd, const std::string &name) {
     if (::linkat(fd, "", dirFd, name.c_str(), AT_EMPTY_PATH) == 0)
         return true;
@@ -21,8 +22,6 @@ bool linkUnnamed(int fd, int dirFd, const std::string &name) {
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
     return ::linkat(AT_FDCWD, self.c_str(), dirFd, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
-
-} // namespace
 
 FileReplacement::FileReplacement(int dirFd, std::string target, const Names &names,
                                  const Mark &mark)

@@ -46,3 +46,7 @@ private:
     std::string m_temporary;
     Fd m_file;
 };
+
+// Gives the unnamed file fd (made with O_TMPFILE) the name in the folder dirFd; false, with errno
+// saying why, when it cannot.
+bool linkUnnamed(int fd, int dirFd, const std::string &name);

@@ -7,13 +7,14 @@ set -eu
 # from the font packages; patchelf points the copied libraries at each other. The fuzz targets
 # (scripts/fuzz.sh) take clang and its libFuzzer, which libclang-rt-14-dev holds. The session road
 # (tests/e2e/xsm.sh) takes xsm, its iceauth (x11-xserver-utils) and openbox; the check by hand under
-# GNOME's session manager (tests/e2e/gnome-session.sh) takes gnome-session-bin and gdbus.
+# GNOME's session manager (tests/e2e/gnome-session.sh) takes gnome-session-bin and gdbus. The
+# locker on a stick (tests/cipher/test_zentil_stick.cpp) takes exfatprogs and exfat-fuse.
 packages="g++ cmake make pkgconf qt6-base-dev qt6-wayland libgl-dev libsodium-dev patchelf
           fonts-texgyre fonts-comic-neue fonts-liberation fonts-dejavu-core"
 case "${1:-run}" in
 test) packages="$packages xvfb xauth xdotool x11-utils imagemagick dbus-daemon procps python3-pyatspi
                 clang-format clang-tidy weston clang libclang-rt-14-dev x11-session-utils
-                x11-xserver-utils openbox" ;;
+                x11-xserver-utils openbox exfatprogs exfat-fuse" ;;
 clean-root) packages="$packages debootstrap xvfb xauth xdotool imagemagick" ;;
 file-manager) packages="$packages xvfb xauth xdotool imagemagick xdg-utils pcmanfm" ;;
 gnome-session) packages="$packages xvfb xauth xdotool imagemagick dbus-daemon procps openbox

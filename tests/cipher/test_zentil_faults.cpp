@@ -29,15 +29,6 @@ const QMap<QString, QByteArray> &originals() {
     return files;
 }
 
-// zentil's environment with the shim that makes call number at (see faultshim.cpp) fail.
-QProcessEnvironment faulty(const char *call, const QString &at, int error) {
-    QProcessEnvironment fault = preloaded(FAULT_SHIM);
-    fault.insert("FAULT_CALL", call);
-    fault.insert("FAULT_AT", at);
-    fault.insert("FAULT_ERRNO", QString::number(error));
-    return fault;
-}
-
 // The note's lines that name a file, each under the heading it stands below.
 QMap<QString, QPair<QString, QString>> noteLines(const QString &note) {
     QMap<QString, QPair<QString, QString>> lines;

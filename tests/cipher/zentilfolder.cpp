@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <csignal>
 #include <linux/capability.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -29,12 +30,15 @@ QProcess *ZentilFolder::start(const QString &mode, const QProcessEnvironment &ex
     process->setWorkingDirectory(root());
     // Run as an ordinary user would, even where the tests run as root: without the power to
     // read or write what the file modes forbid.
-    process->setChildProcessModifier([limit = m_openFilesLimit] {
+    process->setChildProcessModifier([limit = m_openFilesLimit, size = m_fileSizeLimit] {
         ::prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0);
         ::prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0);
-        const rlimit files = {rlim_t(limit), rlim_t(limit)};
+        const rlimit files = {rlim_t(limit), rlim_t(limit)}, sizes = {rlim_t(size), rlim_t(size)};
         if (limit > 0)
             ::setrlimit(RLIMIT_NOFILE, &files);
+        // A write past the bound then fails with EFBIG, as on a file system that has it.
+        if (size > 0 && ::setrlimit(RLIMIT_FSIZE, &sizes) == 0)
+            std::signal(SIGXFSZ, SIG_IGN);
     });
     process->start(path(QStringLiteral("zentil")), {mode});
     process->waitForStarted();
@@ -99,6 +103,16 @@ QProcessEnvironment preloaded(const QString &library) {
     environment.insert(QStringLiteral("LD_PRELOAD"), library);
     environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("verify_asan_link_order=0"));
     return environment;
+}
+
+QProcessEnvironment faulty(const char *call, const QString &at, int error, int signal) {
+    QProcessEnvironment fault = preloaded(FAULT_SHIM);
+    fault.insert("FAULT_CALL", call);
+    fault.insert("FAULT_AT", at);
+    fault.insert("FAULT_ERRNO", QString::number(error));
+    if (signal != 0)
+        fault.insert("FAULT_SIGNAL", QString::number(signal));
+    return fault;
 }
 
 QMap<QString, QByteArray> awkwardTree() {

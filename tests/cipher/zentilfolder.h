@@ -20,6 +20,8 @@ public:
 
     // Lets zentil runs hold no more than this many open files.
     void limitOpenFiles(int limit) { m_openFilesLimit = limit; }
+    // Lets zentil write no file larger than this, as a file system with a bound on it would.
+    void limitFileSize(int bytes) { m_fileSizeLimit = bytes; }
 
     QString locker(const QString &name = {}) const;
     void put(const QString &name, const QByteArray &contents) const;
@@ -31,10 +33,14 @@ public:
 
 private:
     int m_openFilesLimit = 0;
+    int m_fileSizeLimit = 0;
 };
 
 // An environment for zentil that preloads the library (after a sanitizer's own runtime).
 QProcessEnvironment preloaded(const QString &library);
+// zentil's environment with the fault shim that makes call number at (see faultshim.cpp) fail
+// with error, or raise signal there where it is not 0.
+QProcessEnvironment faulty(const char *call, const QString &at, int error, int signal = 0);
 
 // A tree of awkward files: sizes around the chunk size, odd names, nested folders.
 QMap<QString, QByteArray> awkwardTree();
