@@ -55,23 +55,25 @@ run() {
     note=$(ls $L/zentil-errors*.txt 2>/dev/null)
     [ -n "$note" ] && echo "NOTE $fs $step $1: $(grep -v '^zentil could' $note | head -n 3)"
     { [ $rc = 0 ] && [ -z "$note" ]; } || { [ $rc != 0 ] && [ -n "$note" ]; } || cell="$cell,note"
-    files=$([ $1:$rc = encrypt:0 ] && echo 1 || echo 0)
-    grep -q "^Files=$files" $XDG_CONFIG_HOME/tarvolen/vemb.ini || cell="$cell,record"
+    locked=$([ $1:$rc = encrypt:0 ] && echo 1 || echo 0)
+    [ $(grep -c '^Files=1' $XDG_CONFIG_HOME/tarvolen/vemb.ini) = $locked ] || cell="$cell,record"
     n=$(find $L -type f ! -name 'zentil-errors*' | wc -l)
     [ $n = $(wc -l </tmp/sums) ] || cell="$cell,count$n"
     same=$(cd $L && sha256sum -c /tmp/sums 2>/dev/null | grep -c ': OK$')
     [ $1 = decrypt ] && [ $same != $(wc -l </tmp/sums) ] && cell="$cell,diff"
-    [ $1:$rc = encrypt:0 ] && [ $same != 0 ] && cell="$cell,plain$same"
+    [ $locked = 1 ] && [ $same != 0 ] && cell="$cell,plain$same"
 }
 
-# Starts zentil ($1) and kills it once a third of the files count as done.
+# Starts zentil ($1) and kills it amid a file, once a third of the files count as done.
 killed() {
     $P/zentil $1 >/tmp/out &
     pid=$!
-    while kill -0 $pid 2>/dev/null && ! tail -n 1 /tmp/out |
-        awk '{split($3, f, "/"); exit !(f[2] > 0 && 3 * f[1] >= f[2])}'; do usleep 20000; done
+    while kill -0 $pid 2>/dev/null && ! { tail -n 1 /tmp/out |
+        awk '{split($3, f, "/"); exit !(f[2] > 0 && 3 * f[1] >= f[2])}' &&
+        find $L -name '.~zentil-*' | grep -q .; }; do :; done
     kill -9 $pid 2>/dev/null || cell="$cell,unkilled"
     wait $pid
+    echo "KILLED $fs $step $1 at $(tail -n 1 /tmp/out), $(find $L -name '.~zentil-*' | wc -l) left"
 }
 
 stuff() {
