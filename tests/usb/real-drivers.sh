@@ -58,11 +58,12 @@ run() {
     [ $locked = 1 ] && [ $same != 0 ] && cell="$cell,plain$same"
 }
 
-# Starts zentil ($1) and kills it once a third of the files have temporaries.
+# Starts zentil ($1) and kills it once a third of the files in one folder have temporaries: a
+# look into one folder is quick enough to catch a lock amid its files.
 killed() {
     $P/zentil $1 >/tmp/out &
     pid=$!
-    while kill -0 $pid 2>/dev/null && [ $(find $L -name '.~zentil-*' | wc -l) -lt 100 ]; do :; done
+    while kill -0 $pid 2>/dev/null && [ $(ls -A $L/d0/s0 | grep -c '^\.~zentil-') -lt 8 ]; do :; done
     kill -9 $pid 2>/dev/null || cell="$cell,unkilled"
     wait $pid
     echo "KILLED $fs $step $1 at $(tail -n 1 /tmp/out), $(find $L -name '.~zentil-*' | wc -l) left"
