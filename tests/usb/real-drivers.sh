@@ -58,12 +58,13 @@ run() {
     [ $locked = 1 ] && [ $same != 0 ] && cell="$cell,plain$same"
 }
 
-# Starts zentil ($1) and kills it once a third of the files in one folder have temporaries: a
-# look into one folder is quick enough to catch a lock amid its files.
+# Starts zentil ($1) and kills it once a third of the files in one folder have temporaries, or
+# a third of all files count as done.
 killed() {
     $P/zentil $1 >/tmp/out &
     pid=$!
-    while kill -0 $pid 2>/dev/null && [ $(ls -A $L/d0/s0 | grep -c '^\.~zentil-') -lt 8 ]; do :; done
+    while kill -0 $pid 2>/dev/null && [ $(ls -A $L/d0/s0 | grep -c '^\.~zentil-') -lt 8 ] &&
+        ! tail -n 1 /tmp/out | awk '{split($3, f, "/"); exit !(3 * f[1] >= f[2] && f[2] > 0)}'; do :; done
     kill -9 $pid 2>/dev/null || cell="$cell,unkilled"
     wait $pid
     echo "KILLED $fs $step $1 at $(tail -n 1 /tmp/out), $(find $L -name '.~zentil-*' | wc -l) left"
