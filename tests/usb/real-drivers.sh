@@ -64,7 +64,7 @@ killed() {
     $P/zentil $1 >/tmp/out &
     pid=$!
     while kill -0 $pid 2>/dev/null && [ $(ls -A $L/d0/s0 | grep -c '^\.~zentil-') -lt 8 ] &&
-        ! tail -n 1 /tmp/out | awk '{split($3, f, "/"); exit !(3 * f[1] >= f[2] && f[2] > 0)}'; do :; done
+        ! tail -n 1 /tmp/out | awk '{split($3, f, "/"); d = 3 * f[1] >= f[2] && f[2] > 0} END {exit !d}'; do :; done
     kill -9 $pid 2>/dev/null || cell="$cell,unkilled"
     wait $pid
     echo "KILLED $fs $step $1 at $(tail -n 1 /tmp/out), $(find $L -name '.~zentil-*' | wc -l) left"
