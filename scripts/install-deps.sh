@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages that building, running and testing need, when any is missing.
-# Usage: scripts/install-deps.sh [run|test|clean-root|file-manager|gnome-session]
+# Usage: scripts/install-deps.sh [run|test|clean-root|file-manager|gnome-session|usb-drivers]
 set -eu
 
 # The program folder's lib/ (see bundle/) takes the Wayland plugins from qt6-wayland and the faces
@@ -8,7 +8,9 @@ set -eu
 # (scripts/fuzz.sh) take clang and its libFuzzer, which libclang-rt-14-dev holds. The session road
 # (tests/e2e/xsm.sh) takes xsm, its iceauth (x11-xserver-utils) and openbox; the check by hand under
 # GNOME's session manager (tests/e2e/gnome-session.sh) takes gnome-session-bin and gdbus. The
-# locker on a stick (tests/cipher/test_zentil_stick.cpp) takes exfatprogs and exfat-fuse.
+# locker on a stick (tests/cipher/test_zentil_stick.cpp) takes exfatprogs and exfat-fuse. The check
+# by hand on USB sticks (tests/usb/real-drivers.sh) boots a Debian kernel in qemu from a busybox
+# initramfs; kmod orders the kernel's modules, the mkfs tools make the sticks.
 packages="g++ cmake make pkgconf qt6-base-dev qt6-wayland libgl-dev libsodium-dev patchelf
           fonts-texgyre fonts-comic-neue fonts-liberation fonts-dejavu-core"
 case "${1:-run}" in
@@ -19,6 +21,8 @@ clean-root) packages="$packages debootstrap xvfb xauth xdotool imagemagick" ;;
 file-manager) packages="$packages xvfb xauth xdotool imagemagick xdg-utils pcmanfm" ;;
 gnome-session) packages="$packages xvfb xauth xdotool imagemagick dbus-daemon procps openbox
                          gnome-session-bin libglib2.0-bin" ;;
+usb-drivers) packages="$packages qemu-system-x86 busybox-static cpio kmod xz-utils bsdextrautils
+                       dosfstools exfatprogs ntfs-3g e2fsprogs" ;;
 esac
 
 missing=""
