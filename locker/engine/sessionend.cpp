@@ -1,6 +1,8 @@
 #include "locker/engine/sessionend.h"
 
 #include "locker/engine/cipherscripts.h"
+#include "locker/engine/exitdecision.h"
+#include "locker/engine/lock.h"
 #include "locker/window/lockerwindow.h"
 #include "platform/gui/sessionhold.h"
 #include "platform/gui/shell.h"
@@ -69,7 +71,8 @@ void holdSession(LockerWindow &w) {
     if (w.sessionHold)
         return;
     w.sessionHold =
-        w.shell().holdSession(w.path(kEncryptScript.shipped), QStringLiteral("The locker is open"));
+        w.shell().holdSession(w.path(kEncryptScript.shipped),
+                              QStringLiteral("The locker is open and will be locked first"));
     // Queued: the request arrives in the middle of the desktop's call, and the answer asks the
     // user or destroys the hold.
     QObject::connect(
@@ -78,6 +81,9 @@ void holdSession(LockerWindow &w) {
             DesktopSessionEnd request;
             answerSessionEnd(w, request);
         },
+        Qt::QueuedConnection);
+    QObject::connect(
+        w.sessionHold.get(), &SessionHold::lockRequested, &w, [&w] { lockForTheSession(w); },
         Qt::QueuedConnection);
     QObject::connect(
         w.sessionHold.get(), &SessionHold::ending, &w, [&w] { endWithTheSession(w); },
@@ -92,13 +98,23 @@ void releaseSession(LockerWindow &w) {
 }
 
 void answerSessionEnd(LockerWindow &w, SessionEndRequest &request) {
-    if (!w.sessionHold || !request.allowsInteraction())
+    // Asking for the turn to interact already holds up the session manager's dialog.
+    if (!w.sessionHold || w.sessionHold->desktopAsks() || !request.allowsInteraction())
         return;
     w.bringToFront();
     w.close();
     waitForLocking(w);
     if (!w.isUnloaded())
         request.cancel();
+}
+
+void lockForTheSession(LockerWindow &w) {
+    if (lockingUnderWay(w))
+        return;
+    if (!lockerOpen(w))
+        return endWithTheSession(w);
+    w.bringToFront();
+    lock_Click(w);
 }
 
 void endWithTheSession(LockerWindow &w) {
