@@ -16,6 +16,7 @@ test) packages="$packages xvfb xauth xdotool x11-utils imagemagick dbus-daemon p
                 x11-xserver-utils openbox" ;;
 clean-root) packages="$packages debootstrap xvfb xauth xdotool imagemagick" ;;
 file-manager) packages="$packages xvfb xauth xdotool imagemagick xdg-utils pcmanfm" ;;
+gnome-shell) packages="$packages dbus-daemon procps gnome-shell gnome-session-bin libglib2.0-bin xwayland" ;;
 gnome-session) packages="$packages xvfb xauth xdotool imagemagick dbus-daemon procps openbox
                          gnome-session-bin libglib2.0-bin" ;;
 esac

@@ -70,9 +70,8 @@ void waitForLocking(LockerWindow &w) {
 void holdSession(LockerWindow &w) {
     if (w.sessionHold)
         return;
-    w.sessionHold =
-        w.shell().holdSession(w.path(kEncryptScript.shipped),
-                              QStringLiteral("The locker is open and will be locked first"));
+    w.sessionHold = w.shell().holdSession(w.path(kEncryptScript.shipped),
+                                          QStringLiteral("The open locker is locked first"));
     // Queued: the request arrives in the middle of the desktop's call, and the answer asks the
     // user or destroys the hold.
     QObject::connect(

@@ -44,7 +44,7 @@ void TestSession::theSessionIsHeldFromTheDecryptRunOn() {
     D_Timer_Timer(f.window);
     QCOMPARE(f.shell.holds.size(), 1);
     QCOMPARE(f.shell.holds[0].lockScript, f.folder.path("ezentil.kqx"));
-    QCOMPARE(f.shell.holds[0].reason, "The locker is open and will be locked first");
+    QCOMPARE(f.shell.holds[0].reason, "The open locker is locked first");
     QCOMPARE(f.shell.holds[0].state, HoldState::Held);
 }
 
