@@ -7,7 +7,8 @@ set -eu
 # from the font packages; patchelf points the copied libraries at each other. The fuzz targets
 # (scripts/fuzz.sh) take clang and its libFuzzer, which libclang-rt-14-dev holds. The session road
 # (tests/e2e/xsm.sh) takes xsm, its iceauth (x11-xserver-utils) and openbox; the check by hand under
-# GNOME's session manager (tests/e2e/gnome-session.sh) takes gnome-session-bin and gdbus.
+# GNOME's session manager (tests/e2e/gnome-session.sh) takes gnome-session-bin and gdbus, and under
+# GNOME Shell (tests/e2e/gnome-shell.sh) gnome-shell and xwayland.
 packages="g++ cmake make pkgconf qt6-base-dev qt6-wayland libgl-dev libsodium-dev patchelf
           fonts-texgyre fonts-comic-neue fonts-liberation fonts-dejavu-core"
 case "${1:-run}" in
@@ -16,9 +17,8 @@ test) packages="$packages xvfb xauth xdotool x11-utils imagemagick dbus-daemon p
                 x11-xserver-utils openbox" ;;
 clean-root) packages="$packages debootstrap xvfb xauth xdotool imagemagick" ;;
 file-manager) packages="$packages xvfb xauth xdotool imagemagick xdg-utils pcmanfm" ;;
-gnome-shell) packages="$packages dbus-daemon procps gnome-shell gnome-session-bin libglib2.0-bin xwayland" ;;
 gnome-session) packages="$packages xvfb xauth xdotool imagemagick dbus-daemon procps openbox
-                         gnome-session-bin libglib2.0-bin" ;;
+                         gnome-session-bin libglib2.0-bin gnome-shell xwayland" ;;
 esac
 
 missing=""

@@ -3,7 +3,7 @@
 
 fail() {
     echo "FAIL: $*" >&2
-    ${picture_failure:-import -window root} "$pictures/failure.png" 2>/dev/null || true
+    import -window root "$pictures/failure.png" 2>/dev/null || true
     cp "$work"/*.log "$pictures/" 2>/dev/null || true
     exit 1
 }

@@ -50,42 +50,36 @@ void TestSession::theSessionIsHeldFromTheDecryptRunOn() {
 
 void TestSession::anEndOfTheSessionRunsTheCloseDecision_data() {
     QTest::addColumn<bool>("portal"); // asked by the desktop portal, else by the session manager
-    QTest::addColumn<bool>("shell");  // the desktop's shell asks the user itself
     QTest::addColumn<bool>("interaction");
     QTest::addColumn<QString>("choice");
     QTest::addColumn<bool>("ends"); // the program ends and lets the session end
-    QTest::newRow("lock") << false << false << true << "Lock Folder and Exit" << true;
-    QTest::newRow("leave open") << false << false << true << "Exit without Locking" << true;
-    QTest::newRow("cancel") << false << false << true << "Cancel" << false;
-    QTest::newRow("no one to ask") << false << false << false << "" << false;
-    QTest::newRow("portal: lock") << true << false << true << "Lock Folder and Exit" << true;
-    QTest::newRow("portal: cancel") << true << false << true << "Cancel" << false;
-    QTest::newRow("shell asks") << false << true << true << "" << false;
-    QTest::newRow("shell: log out") << true << true << false << "" << true;
+    QTest::newRow("lock") << false << true << "Lock Folder and Exit" << true;
+    QTest::newRow("leave open") << false << true << "Exit without Locking" << true;
+    QTest::newRow("cancel") << false << true << "Cancel" << false;
+    QTest::newRow("no one to ask") << false << false << "" << false;
+    QTest::newRow("portal: lock") << true << true << "Lock Folder and Exit" << true;
+    QTest::newRow("portal: cancel") << true << true << "Cancel" << false;
+    QTest::newRow("GNOME Shell's Log Out") << true << false << "Log Out" << true;
 }
 
 // A choice that ends the program releases the hold and lets the session end; one that keeps the
 // locker open keeps the hold and cancels the end. Where nobody may be asked, the session ends
-// with the hold in place, whose guard then locks. Where the desktop's shell asks, its Log Out
-// locks.
+// with the hold in place, whose guard then locks.
 void TestSession::anEndOfTheSessionRunsTheCloseDecision() {
     QFETCH(bool, portal);
-    QFETCH(bool, shell);
     QFETCH(bool, interaction);
     QFETCH(QString, choice);
     QFETCH(bool, ends);
     LockerFixture f;
     f.shipScript("ezentil.kqx", "encrypted");
-    f.shell.desktopAsks = shell;
     f.openLocker();
     f.folder.writeFile("Locker/a.txt", "a");
     f.dialogs.queueMenuChoice(choice);
     f.dialogs.queueAnswer(Dialogs::Answer::Yes);
     FakeSessionEnd request(interaction);
     if (portal) {
-        // Under the shell, the end the user confirmed in its dialog.
-        shell ? emit f.window.sessionHold->lockRequested()
-              : emit f.window.sessionHold->endRequested();
+        choice == "Log Out" ? emit f.window.sessionHold->lockRequested()
+                            : emit f.window.sessionHold->endRequested();
         QVERIFY(
             QTest::qWaitFor([&] { return f.window.isUnloaded() || !f.dialogs.menus.isEmpty(); }));
         QVERIFY(QTest::qWaitFor(
@@ -93,13 +87,13 @@ void TestSession::anEndOfTheSessionRunsTheCloseDecision() {
     } else {
         answerSessionEnd(f.window, request);
     }
-    QCOMPARE(f.dialogs.menus.size(), interaction && !shell ? 1 : 0);
+    QCOMPARE(f.dialogs.menus.size(), interaction ? 1 : 0);
     QCOMPARE(f.window.isUnloaded(), ends);
     // The portal cannot be told to cancel: the hold that stays in place keeps the session.
     if (!portal)
-        QCOMPARE(request.cancelled, !ends && interaction && !shell);
+        QCOMPARE(request.cancelled, !ends && interaction);
     QCOMPARE(f.shell.holds[0].state, ends ? HoldState::Released : HoldState::Held);
-    if (ends && choice != "Exit without Locking") {
+    if (choice == "Lock Folder and Exit" || choice == "Log Out") {
         QCOMPARE(f.folder.readFile("encrypted"), "ran\n");
         QCOMPARE(f.folder.setting("Files"), "1");
     }

@@ -17,8 +17,9 @@ namespace {
 
 class FakeSessionHold : public SessionHold {
 public:
-    FakeSessionHold(FakeShell &shell, std::unique_ptr<ExitGuard> guard)
-        : m_shell(shell), m_index(shell.holds.size() - 1), m_guard(std::move(guard)) {}
+    FakeSessionHold(QList<FakeShell::Hold> &holds, qsizetype index,
+                    std::unique_ptr<ExitGuard> guard)
+        : m_holds(holds), m_index(index), m_guard(std::move(guard)) {}
     ~FakeSessionHold() override {
         if (state() == FakeShell::HoldState::Held)
             state() = FakeShell::HoldState::Abandoned;
@@ -28,12 +29,11 @@ public:
         if (m_guard)
             m_guard->release();
     }
-    bool desktopAsks() const override { return m_shell.desktopAsks; }
 
 private:
-    FakeShell::HoldState &state() { return m_shell.holds[m_index].state; }
+    FakeShell::HoldState &state() { return m_holds[m_index].state; }
 
-    FakeShell &m_shell;
+    QList<FakeShell::Hold> &m_holds;
     qsizetype m_index;
     std::unique_ptr<ExitGuard> m_guard;
 };
@@ -43,6 +43,6 @@ private:
 std::unique_ptr<SessionHold> FakeShell::holdSession(const QString &lockScript,
                                                     const QString &reason) {
     holds.append({lockScript, reason});
-    return std::make_unique<FakeSessionHold>(*this,
+    return std::make_unique<FakeSessionHold>(holds, holds.size() - 1,
                                              realGuards ? ExitGuard::start(lockScript) : nullptr);
 }

@@ -33,6 +33,4 @@ public:
     QList<Hold> holds;
     // Each hold also starts the real guard, which runs the lock script when it ends unreleased.
     bool realGuards = false;
-    // The desktop's shell asks the user at a logout.
-    bool desktopAsks = false;
 };
