@@ -29,7 +29,7 @@ export XDG_RUNTIME_DIR=$work/run XDG_DATA_DIRS=$work/data:/usr/share XDG_DATA_HO
 for platform in wayland xcb; do # native, and through XWayland where XSMP reaches Tarvolen too
     gnome-session --builtin --session=s >>"$work/gnome-session.log" 2>&1 & session=$!
     within 300 keys || fail "GNOME Shell did not start"
-    env $(js "['SESSION_MANAGER', 'DISPLAY', 'WAYLAND_DISPLAY'].map(v => v + '=' + imports.gi.GLib.getenv(v))
+    env $(js "['SESSION_MANAGER', 'DISPLAY', 'XAUTHORITY', 'WAYLAND_DISPLAY'].map(v => v + '=' + imports.gi.GLib.getenv(v))
         .join(' ')" | sed "s/^(true, '\"\(.*\)\"')$/\1/") \
         PATH="$work/bin:$PATH" QT_QPA_PLATFORM=$platform "$program/Tarvolen" >>"$work/tarvolen.log" 2>&1 &
     tarvolen=$! && rm -f "$work/opened"
