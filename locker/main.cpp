@@ -6,10 +6,12 @@
 #include "locker/window/fonts.h"
 #include "locker/window/lockerwindow.h"
 #include "platform/core/files.h"
+#include "platform/core/menuentry.h"
 #include "platform/core/programfolder.h"
 #include "platform/gui/dialogs.h"
 #include "platform/gui/shell.h"
 #include "platform/gui/singleinstance.h"
+#include "platform/gui/windowsystem.h"
 
 #include <QApplication>
 
@@ -26,11 +28,13 @@ int main(int argc, char **argv) {
         const QCoreApplication core(argc, argv);
         return addToMenu(runningProgramFolder());
     }
+    chooseWindowSystem();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvolen"));
     QApplication::setApplicationVersion(QStringLiteral(TARVOLEN_VERSION));
 
     const QString programFolder = runningProgramFolder();
+    QGuiApplication::setDesktopFileName(applicationIdOf(programFolder));
     QtDialogs dialogs(titleBarFont());
     // A second start on this folder changes nothing: it hands over to the running one.
     SingleInstance instance(programFolder);

@@ -7,10 +7,11 @@ set -eu
 # from the font packages; patchelf points the copied libraries at each other. The fuzz targets
 # (scripts/fuzz.sh) take clang and its libFuzzer, which libclang-rt-14-dev holds. The session road
 # (tests/e2e/xsm.sh) takes xsm, its iceauth (x11-xserver-utils) and openbox; the check by hand under
-# GNOME's session manager (tests/e2e/gnome-session.sh) takes gnome-session-bin and gdbus. The
-# locker on a stick (tests/cipher/test_zentil_stick.cpp) takes exfatprogs and exfat-fuse. The check
-# by hand on USB sticks (tests/usb/real-drivers.sh) boots a Debian kernel in qemu from a busybox
-# initramfs; kmod orders the kernel's modules, the mkfs tools make the sticks.
+# GNOME's session manager (tests/e2e/gnome-session.sh) takes gnome-session-bin and gdbus, and under
+# GNOME Shell (tests/e2e/gnome-shell.sh) gnome-shell and xwayland. The locker on a stick
+# (tests/cipher/test_zentil_stick.cpp) takes exfatprogs and exfat-fuse. The check by hand on USB
+# sticks (tests/usb/real-drivers.sh) boots a Debian kernel in qemu from a busybox initramfs; kmod
+# orders the kernel's modules, the mkfs tools make the sticks.
 packages="g++ cmake make pkgconf qt6-base-dev qt6-wayland libgl-dev libsodium-dev patchelf
           fonts-texgyre fonts-comic-neue fonts-liberation fonts-dejavu-core"
 case "${1:-run}" in
@@ -20,7 +21,7 @@ test) packages="$packages xvfb xauth xdotool x11-utils imagemagick dbus-daemon p
 clean-root) packages="$packages debootstrap xvfb xauth xdotool imagemagick" ;;
 file-manager) packages="$packages xvfb xauth xdotool imagemagick xdg-utils pcmanfm" ;;
 gnome-session) packages="$packages xvfb xauth xdotool imagemagick dbus-daemon procps openbox
-                         gnome-session-bin libglib2.0-bin" ;;
+                         gnome-session-bin libglib2.0-bin gnome-shell xwayland" ;;
 usb-drivers) packages="$packages qemu-system-x86 busybox-static cpio kmod xz-utils bsdextrautils
                        dosfstools exfatprogs ntfs-3g e2fsprogs" ;;
 esac

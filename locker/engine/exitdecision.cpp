@@ -12,17 +12,6 @@
 
 namespace {
 
-bool lockerOpen(const LockerWindow &w) {
-    return w.D_Label->text() == Caption::CounterDone && w.E_Label->text() != Caption::CounterDone;
-}
-
-// From "Lock Folder and Exit" until the lock sequence has ended, by its last tick or by a failure.
-bool lockingUnderWay(const LockerWindow &w) {
-    const QString heading = w.Label1->text();
-    return (heading == Caption::LockingInProgress || heading == Caption::FilesLocked) &&
-           w.E_Label->text() != Caption::CounterDone;
-}
-
 // The program ends whatever the exit menu said (the Uninstall command). Only a confirmed "Exit
 // without Locking" lets go of the session hold; any other answer, a dismissed menu or one that
 // never showed, locks first.
@@ -67,6 +56,16 @@ int Form_Unload(LockerWindow &w) {
         w.UnloadAll();
     }
     return cancel;
+}
+
+bool lockerOpen(const LockerWindow &w) {
+    return w.D_Label->text() == Caption::CounterDone && w.E_Label->text() != Caption::CounterDone;
+}
+
+bool lockingUnderWay(const LockerWindow &w) {
+    const QString heading = w.Label1->text();
+    return (heading == Caption::LockingInProgress || heading == Caption::FilesLocked) &&
+           w.E_Label->text() != Caption::CounterDone;
 }
 
 void ExitProgram_Click(LockerWindow &w) {

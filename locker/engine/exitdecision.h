@@ -9,3 +9,8 @@ class LockerWindow;
 int Form_Unload(LockerWindow &w);
 
 void ExitProgram_Click(LockerWindow &w);
+
+// The locker is open and not yet being locked.
+bool lockerOpen(const LockerWindow &w);
+// From "Lock Folder and Exit" until the lock sequence has ended, by its last tick or by a failure.
+bool lockingUnderWay(const LockerWindow &w);

@@ -2,6 +2,8 @@
 
 #include "locker/engine/cipherscripts.h"
 #include "locker/window/captions.h"
+#include "locker/engine/exitdecision.h"
+#include "locker/engine/lock.h"
 #include "locker/window/lockerwindow.h"
 #include "platform/gui/sessionhold.h"
 #include "platform/gui/shell.h"
@@ -69,8 +71,8 @@ template <typename Busy> void waitWhile(LockerWindow &w, Busy busy) {
 void holdSession(LockerWindow &w) {
     if (w.sessionHold)
         return;
-    w.sessionHold =
-        w.shell().holdSession(w.path(kEncryptScript.shipped), QStringLiteral("The locker is open"));
+    w.sessionHold = w.shell().holdSession(w.path(kEncryptScript.shipped),
+                                          QStringLiteral("The open locker is locked first"));
     // Queued: the request arrives in the middle of the desktop's call, and the answer asks the
     // user or destroys the hold.
     QObject::connect(
@@ -79,6 +81,9 @@ void holdSession(LockerWindow &w) {
             DesktopSessionEnd request;
             answerSessionEnd(w, request);
         },
+        Qt::QueuedConnection);
+    QObject::connect(
+        w.sessionHold.get(), &SessionHold::lockRequested, &w, [&w] { lockForTheSession(w); },
         Qt::QueuedConnection);
     QObject::connect(
         w.sessionHold.get(), &SessionHold::ending, &w, [&w] { endWithTheSession(w); },
@@ -93,7 +98,8 @@ void releaseSession(LockerWindow &w) {
 }
 
 void answerSessionEnd(LockerWindow &w, SessionEndRequest &request) {
-    if (!w.sessionHold || !request.allowsInteraction())
+    // Asking for the turn to interact already holds up the session manager's dialog.
+    if (!w.sessionHold || w.sessionHold->desktopAsks() || !request.allowsInteraction())
         return;
     // A locker being opened is asked about once it is open, as at any other time: a question now
     // could only be refused, and the end of the session with it. The session manager meanwhile
@@ -108,6 +114,15 @@ void answerSessionEnd(LockerWindow &w, SessionEndRequest &request) {
     waitWhile(w, [&w] { return w.E_Timer->isActive(); });
     if (!w.isUnloaded())
         request.cancel();
+}
+
+void lockForTheSession(LockerWindow &w) {
+    if (lockingUnderWay(w))
+        return;
+    if (!lockerOpen(w))
+        return endWithTheSession(w);
+    w.bringToFront();
+    lock_Click(w);
 }
 
 void endWithTheSession(LockerWindow &w) {

@@ -25,8 +25,14 @@ public:
 // may end, and a choice that keeps the window open cancels the end. Where the user may not be
 // asked, the end goes ahead and the program's end leaves the lock running behind it. A locker that
 // is being opened is asked about once it is open. The window comes to the front first, so that the
-// user sees which program asks.
+// user sees which program asks. Where the desktop's shell asks the user itself, nothing is asked
+// here.
 void answerSessionEnd(LockerWindow &w, SessionEndRequest &request);
+
+// The user let the session end in the desktop's own dialog: an open locker is locked as by "Lock
+// Folder and Exit", whose end ends the program and lets the session go on; a locking under way
+// goes on. A locker not open yet ends with the session.
+void lockForTheSession(LockerWindow &w);
 
 // The session ends without a question (an XSMP session manager's Die, GNOME's EndSession or
 // Stop): the program ends at once, whatever it is doing, and leaves the hold unreleased, so that

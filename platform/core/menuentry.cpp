@@ -11,13 +11,6 @@
 
 namespace {
 
-// Stable for a folder and safe in a file name: the hash of the path as it is named on disk.
-QString nameOf(const QString &programFolder) {
-    const QByteArray hash =
-        QCryptographicHash::hash(QFile::encodeName(programFolder), QCryptographicHash::Sha256);
-    return QStringLiteral("tarvolen-") + QString::fromLatin1(hash.toHex().left(16));
-}
-
 // A value of the type string: a backslash and the characters that would break the line are
 // escaped.
 QString escaped(QString value) {
@@ -61,6 +54,9 @@ QByteArray entryText(const QString &programFolder, const QString &icon) {
         // window come forward.
         QStringLiteral("StartupNotify=true"),
         QStringLiteral("Categories=Utility;"),
+        // The class of the program's window on X11 (Qt's: the application name), for a shell that
+        // matches windows to entries by it.
+        QStringLiteral("StartupWMClass=Tarvolen"),
     };
     return (lines.join(u'\n') + u'\n').toUtf8();
 }
@@ -75,9 +71,16 @@ QString written(const QString &path, const QByteArray &data) {
 
 } // namespace
 
+// Stable for a folder and safe in a file name: the hash of the path as it is named on disk.
+QString applicationIdOf(const QString &programFolder) {
+    const QByteArray hash =
+        QCryptographicHash::hash(QFile::encodeName(programFolder), QCryptographicHash::Sha256);
+    return QStringLiteral("tarvolen-") + QString::fromLatin1(hash.toHex().left(16));
+}
+
 MenuEntry menuEntryOf(const QString &programFolder) {
     const QString data = xdgFolder("XDG_DATA_HOME", QStringLiteral(".local/share"));
-    const QString name = nameOf(programFolder);
+    const QString name = applicationIdOf(programFolder);
     return {data + QStringLiteral("/applications/") + name + QStringLiteral(".desktop"),
             data + QStringLiteral("/icons/hicolor/32x32/apps/") + name + QStringLiteral(".png")};
 }

@@ -16,6 +16,11 @@ struct MenuEntry {
 };
 MenuEntry menuEntryOf(const QString &programFolder);
 
+// The entry's file name without ".desktop": the name by which the desktop knows the running
+// program of programFolder (its application id), so that a shell, a dock or a window list finds
+// the entry, its name and its icon for the window.
+QString applicationIdOf(const QString &programFolder);
+
 // Writes the entry that starts the Tarvolen of programFolder, and its icon from the PNG data
 // icon, making the folders they go in. Returns the path that could not be written, or an empty
 // string when both are written.

@@ -3,6 +3,7 @@
 #include "platform/gui/dbusreply.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingReply>
 #include <QGuiApplication>
@@ -27,12 +28,19 @@ QDBusMessage managerCall(const QString &method, const QVariantList &arguments) {
     return call(QStringLiteral("/org/gnome/SessionManager"), kService, method, arguments);
 }
 
+// The name under which GNOME Shell looks up the program's desktop entry, to list it with its
+// reason in the logout dialog.
+QString applicationId() {
+    const QString id = QGuiApplication::desktopFileName();
+    return id.isEmpty() ? QStringLiteral("Tarvolen") : id;
+}
+
 } // namespace
 
 // The window is not named: GNOME tells the inhibitor by its cookie, and a Wayland window has no
 // number to give.
 GnomeSession::GnomeSession(const QString &reason, QObject *parent) : QObject(parent) {
-    const QVariantList arguments{QStringLiteral("Tarvolen"), 0u, reason, kLogoutAndUserSwitch};
+    const QVariantList arguments{applicationId(), 0u, reason, kLogoutAndUserSwitch};
     onReply(this, QDBusConnection::sessionBus().asyncCall(managerCall("Inhibit", arguments)),
             [this](const QDBusPendingCall &pending) {
                 const QDBusPendingReply<uint> cookie = pending;
@@ -44,8 +52,10 @@ GnomeSession::GnomeSession(const QString &reason, QObject *parent) : QObject(par
 }
 
 // Unregistered first, so that the session, free to end once the inhibitor has gone, waits for
-// no answer from this client.
+// no answer from this client. A logout that waits for the locking hears that it is done.
 GnomeSession::~GnomeSession() {
+    if (m_answerOwed)
+        answer();
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!m_client.isEmpty())
         bus.asyncCall(
@@ -55,15 +65,21 @@ GnomeSession::~GnomeSession() {
 }
 
 // Qt has an XSMP session id only where a session manager reached it through XSMP: that one asks
-// through Qt already.
+// through Qt already, unless GNOME Shell asks instead, whose answer only this client hears.
 void GnomeSession::inhibited(uint cookie) {
     m_cookie = cookie;
-    if (qGuiApp->sessionId().isEmpty())
-        registerClient();
+    QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
+    onReply(this, bus->asyncCall(QStringLiteral("NameHasOwner"), QStringLiteral("org.gnome.Shell")),
+            [this](const QDBusPendingCall &pending) {
+                const QDBusPendingReply<bool> shell = pending;
+                m_shellAsks = shell.isValid() && shell.value();
+                if (m_shellAsks || qGuiApp->sessionId().isEmpty())
+                    registerClient();
+            });
 }
 
 void GnomeSession::registerClient() {
-    const QVariantList arguments{QStringLiteral("Tarvolen"), QString()};
+    const QVariantList arguments{applicationId(), QString()};
     onReply(this, QDBusConnection::sessionBus().asyncCall(managerCall("RegisterClient", arguments)),
             [this](const QDBusPendingCall &pending) {
                 const QDBusPendingReply<QDBusObjectPath> client = pending;
@@ -81,14 +97,23 @@ void GnomeSession::registerClient() {
 }
 
 // The session manager wants its answer within a second, before the user has been asked
-// anything: that answer only says that the question was heard. The inhibitor keeps the session.
+// anything: that answer only says that the question was heard. The inhibitor keeps the session,
+// and GNOME Shell, where it runs, asks the user in its own dialog, which would take the keyboard
+// from any question of ours. A Cancel there is the user's answer and needs nothing of us.
 void GnomeSession::queryEndSession(uint) {
     answer();
-    emit endRequested();
+    if (!m_shellAsks)
+        emit endRequested();
 }
 
-// Past the query nothing stops the session from ending.
+// Past the query nothing stops the session from ending. After GNOME Shell's dialog the session
+// waits for this client's answer: the locker is locked first.
 void GnomeSession::endSession(uint) {
+    if (m_shellAsks) {
+        m_answerOwed = true;
+        emit lockRequested();
+        return;
+    }
     answer();
     emit ending();
 }

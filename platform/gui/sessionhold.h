@@ -15,10 +15,16 @@ class SessionHold : public QObject {
 public:
     // Ends the hold as the program's own decision: nothing is run.
     virtual void release() = 0;
+    // The desktop's shell asks the user itself whether the session may end: its answer is the
+    // decision, and a logout locks.
+    virtual bool desktopAsks() const { return false; }
 
 signals:
     // The desktop asks whether the session may end.
     void endRequested();
+    // The user let the session end in the desktop's own dialog: the locker is to be locked before
+    // it ends.
+    void lockRequested();
     // The session ends now, whatever anyone answers.
     void ending();
 };
@@ -30,6 +36,7 @@ public:
     ~DesktopSessionHold() override;
 
     void release() override;
+    bool desktopAsks() const override;
 
 private:
     std::unique_ptr<ExitGuard> m_guard;

@@ -50,14 +50,21 @@ SessionInhibitor::~SessionInhibitor() {
     // The login manager lifts its block once the last copy of the descriptor is closed: this one.
 }
 
+bool SessionInhibitor::shellAsks() const {
+    return m_gnome && m_gnome->shellAsks();
+}
+
 // GNOME's portal backend forwards an inhibition to the GNOME session manager without the
 // application id that this requires, and the portal reports success all the same: where the
 // session manager takes the inhibition itself, the portal is not asked.
 void SessionInhibitor::inhibitOnGnomeOrPortal(const QString &reason) {
     auto *gnome = new GnomeSession(reason, this);
+    m_gnome = gnome;
     connect(gnome, &GnomeSession::endRequested, this, &SessionInhibitor::endRequested);
+    connect(gnome, &GnomeSession::lockRequested, this, &SessionInhibitor::lockRequested);
     connect(gnome, &GnomeSession::ending, this, &SessionInhibitor::ending);
     connect(gnome, &GnomeSession::refused, this, [this, gnome, reason] {
+        m_gnome = nullptr;
         gnome->deleteLater();
         inhibitLogout(reason);
         monitorSession();

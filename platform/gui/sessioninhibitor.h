@@ -3,7 +3,10 @@
 #include <QDBusObjectPath>
 #include <QDBusUnixFileDescriptor>
 #include <QObject>
+#include <QPointer>
 #include <QVariantMap>
+
+class GnomeSession;
 
 // Asks the desktop not to end the session while it lives, giving the reason: the GNOME session
 // manager's inhibitor for logging out and switching users where it takes one, else the desktop
@@ -18,9 +21,15 @@ public:
     // Lets the session end again.
     ~SessionInhibitor() override;
 
+    // The desktop's shell asks the user itself at a logout (GNOME Shell).
+    bool shellAsks() const;
+
 signals:
     // The desktop says that the session is about to end; it has been answered that this was heard.
     void endRequested();
+    // The user confirmed the end in the shell's own dialog: the session waits for the locking
+    // until the inhibitor ends.
+    void lockRequested();
     // The session ends now, whatever anyone answers.
     void ending();
 
@@ -35,6 +44,7 @@ private:
     void monitorSession();
     QString requestPath(const QString &token) const;
 
+    QPointer<GnomeSession> m_gnome;
     QString m_inhibition;
     QString m_monitor;
     QDBusUnixFileDescriptor m_shutdownBlock;

@@ -44,7 +44,7 @@ void TestSession::theSessionIsHeldFromTheDecryptRunOn() {
     D_Timer_Timer(f.window);
     QCOMPARE(f.shell.holds.size(), 1);
     QCOMPARE(f.shell.holds[0].lockScript, f.folder.path("ezentil.kqx"));
-    QCOMPARE(f.shell.holds[0].reason, "The locker is open");
+    QCOMPARE(f.shell.holds[0].reason, "The open locker is locked first");
     QCOMPARE(f.shell.holds[0].state, HoldState::Held);
 }
 
@@ -62,6 +62,7 @@ void TestSession::anEndOfTheSessionRunsTheCloseDecision_data() {
     // Asked while the decrypt run goes on.
     QTest::newRow("unlocking: lock") << false << true << "Lock Folder and Exit" << true;
     QTest::newRow("unlocking, portal: cancel") << true << true << "Cancel" << false;
+    QTest::newRow("GNOME Shell's Log Out") << true << false << "Log Out" << true;
 }
 
 // A choice that ends the program releases the hold and lets the session end; one that keeps the
@@ -80,7 +81,8 @@ void TestSession::anEndOfTheSessionRunsTheCloseDecision() {
     f.dialogs.queueAnswer(Dialogs::Answer::Yes);
     FakeSessionEnd request(interaction);
     if (portal) {
-        emit f.window.sessionHold->endRequested();
+        choice == "Log Out" ? emit f.window.sessionHold->lockRequested()
+                            : emit f.window.sessionHold->endRequested();
         QVERIFY(
             QTest::qWaitFor([&] { return f.window.isUnloaded() || !f.dialogs.menus.isEmpty(); }));
         QVERIFY(QTest::qWaitFor(
@@ -94,7 +96,7 @@ void TestSession::anEndOfTheSessionRunsTheCloseDecision() {
     if (!portal)
         QCOMPARE(request.cancelled, !ends && interaction);
     QCOMPARE(f.shell.holds[0].state, ends ? HoldState::Released : HoldState::Held);
-    if (choice == "Lock Folder and Exit") {
+    if (choice == "Lock Folder and Exit" || choice == "Log Out") {
         QCOMPARE(f.folder.readFile("encrypted"), "ran\n");
         QCOMPARE(f.folder.setting("Files"), "1");
     }
