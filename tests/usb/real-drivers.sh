@@ -25,8 +25,9 @@ mount_sticks() {
     su -s /bin/sh user -c 'sh /real-drivers.sh --user'
 }
 
-# A folder's settings section, a stored password: "l" and the code of each character, capitals folded.
-code() { printf %s "$1" | od -An -tu1 -v | awk '{for (i = 1; i <= NF; i++) printf "l%d", $i + 32 * ($i > 64 && $i < 91)}'; }
+# "l" and the code of each character: a folder's settings section; with capitals folded ($2 = 32),
+# a stored password.
+code() { printf %s "$1" | od -An -tu1 -v | awk -v f=${2:-0} '{for (i = 1; i <= NF; i++) printf "l%d", $i + f * ($i > 64 && $i < 91)}'; }
 
 fill() {
     i=0
@@ -35,15 +36,20 @@ fill() {
         head -c $((i % 30 == 29 ? 300000 : i * i * 97 % 30011)) /dev/urandom >$d/f$i
         i=$((i + 1))
     done
-    head -c 1500000 /dev/urandom >$L/largest
+    head -c 1500000 /dev/urandom >$L/largest && head -c 24000000 /dev/urandom >$L/big
     echo été >"$L/d1/Été 日本 ü.txt" && echo ro >$L/readonly && chmod 444 $L/readonly
     (cd $L && find . -type f -exec sha256sum {} + | sort -k2 >/tmp/sums)
 }
 
 # Runs zentil ($1) to the end and checks the stick against the exit status expected ($2).
+# Hundredths of a second since the boot.
+now() { cut -d ' ' -f 1 /proc/uptime | tr -d .; }
+
 run() {
+    start=$(now)
     $P/zentil $1 >/tmp/out
     rc=$?
+    [ $1:$rc = encrypt:0 ] && lock_cs=$(($(now) - start))
     [ $rc = $2 ] || cell="$cell,exit$rc"
     n=$(find $L -name '.~zentil-*' | wc -l) && [ $n = 0 ] || cell="$cell,left$n"
     note=$(ls $L/zentil-errors*.txt 2>/dev/null)
@@ -58,13 +64,14 @@ run() {
     [ $locked = 1 ] && [ $same != 0 ] && cell="$cell,plain$same"
 }
 
-# Starts zentil ($1) and kills it once a third of the files in one folder have temporaries, or
-# a third of all files count as done.
+# Starts zentil ($1) and kills it amid its files: an unlock as soon as a temporary file stands in
+# the locker's top folder, a lock (whose temporaries stand too briefly to be seen) after half the
+# time that the last whole lock took.
 killed() {
     $P/zentil $1 >/tmp/out &
     pid=$!
-    while kill -0 $pid 2>/dev/null && [ $(ls -A $L/d0/s0 | grep -c '^\.~zentil-') -lt 8 ] &&
-        ! tail -n 1 /tmp/out | awk '{split($3, f, "/"); d = 3 * f[1] >= f[2] && f[2] > 0} END {exit !d}'; do :; done
+    [ $1 = encrypt ] && usleep $((lock_cs * 5000)) ||
+        while kill -0 $pid 2>/dev/null && ! ls -A $L | grep -v '^\.~zentil-run-' | grep -q '^\.~zentil-'; do :; done
     kill -9 $pid 2>/dev/null || cell="$cell,unkilled"
     wait $pid
     echo "KILLED $fs $step $1 at $(tail -n 1 /tmp/out), $(find $L -name '.~zentil-*' | wc -l) left"
@@ -76,7 +83,7 @@ user_steps() {
         grep -q " /media/user/$fs " /proc/mounts || { echo "ROW $fs unmounted" && continue; }
         P=/media/user/$fs/Tarvolen && L=$P/Locker && fill
         export XDG_CONFIG_HOME=/tmp/config-$fs && mkdir -p $XDG_CONFIG_HOME/tarvolen
-        printf '[%s]\nPsetting=%s\n' $(code $P) $(code secret) >$XDG_CONFIG_HOME/tarvolen/vemb.ini
+        printf '[%s]\nPsetting=%s\n' $(code $P) $(code secret 32) >$XDG_CONFIG_HOME/tarvolen/vemb.ini
         row="ROW $fs"
         for step in $steps; do
             cell="" && echo "STEP $fs $step"
@@ -133,7 +140,7 @@ chmod 755 $r/init && (cd $r && find . | cpio -o -H newc --quiet) >initrd.cpio
 
 drives=()
 while IFS='|' read -r fs mkfs _; do
-    truncate -s 64M $fs.img && $mkfs $fs.img >/dev/null 2>&1
+    truncate -s 160M $fs.img && $mkfs $fs.img >/dev/null 2>&1
     drives+=(-drive file=$fs.img,format=raw,if=virtio)
 done <<<"$sticks"
 nice timeout 3h qemu-system-x86_64 -accel tcg -cpu max -smp 2 -m 1024 -nographic -no-reboot \
