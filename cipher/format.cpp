@@ -224,11 +224,11 @@ private:
     std::optional<KeyParameters> m_parameters;
 };
 
-// Checks the header read from a file (headerSize bytes of it), finds its key and opens its
-// stream with it. Returns "" or why the file is refused; limits other than ours are refused
-// before any key is derived.
+// Checks the header read from a file (headerSize bytes of it), finds its key (KeyStore::keyFor)
+// and opens its stream with it. Returns "" or why the file is refused; limits other than ours are
+// refused before any key is derived.
 std::string openStream(const Bytes &header, ssize_t headerSize, KeyStore &keys, StreamState &stream,
-                       FirstUse &use) {
+                       FirstUse &use, bool waitForRoom = true) {
     const Claim claim = claimOf(header.data(), static_cast<std::size_t>(headerSize));
     if (claim == Claim::Newer)
         return "made by a newer version of zentil";
@@ -239,7 +239,7 @@ std::string openStream(const Bytes &header, ssize_t headerSize, KeyStore &keys, 
     const KeyParameters parameters = parametersOf(header.data());
     if (!hasOurLimits(parameters))
         return "key limits that zentil never writes";
-    const Key *key = keys.keyFor(parameters);
+    const Key *key = keys.keyFor(parameters, waitForRoom);
     if (!key && keys.isBeyondBound(parameters))
         return "not tried: " + std::to_string(KeyStore::kMostFailing) +
                " keys of this run opened nothing, and a run derives no more";
@@ -438,7 +438,8 @@ bool isLockedUnder(int fd, KeyStore &keys) {
     const ssize_t headerSize = readFull(fd, header.data(), header.size(), 0);
     StreamState stream;
     FirstUse use(keys);
-    if (headerSize < 0 || !openStream(header, headerSize, keys, stream, use).empty())
+    // A lock does not wait for room under the bound: a file it does not check, it encrypts.
+    if (headerSize < 0 || !openStream(header, headerSize, keys, stream, use, false).empty())
         return false;
     ChunkBuffers &buffers = chunkBuffers();
     const ssize_t sealedSize = readFull(fd, buffers.sealed, sizeof buffers.sealed, kHeaderSize);

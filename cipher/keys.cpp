@@ -89,16 +89,16 @@ void KeyStore::order(const std::vector<KeyParameters> &parameters,
     m_changed.notify_all();
 }
 
-const Key *KeyStore::keyFor(const KeyParameters &parameters) {
+const Key *KeyStore::keyFor(const KeyParameters &parameters, bool waitForRoom) {
     std::unique_lock<std::mutex> lock(m_mutex);
-    // A new salt waits for the keys before it in order, and for keys about to be tried that
-    // would decide whether the bound leaves room for it.
+    // A new salt waits for the keys before it in order.
     m_changed.wait(lock, [&] {
         return m_keys.count(parameters) != 0 ||
-               (!m_ordering && (failing(false) >= kMostFailing || failing(true) < kMostFailing));
+               (!m_ordering &&
+                (!waitForRoom || failing(false) >= kMostFailing || failing(true) < kMostFailing));
     });
     auto found = m_keys.find(parameters);
-    if (found == m_keys.end() && failing(false) >= kMostFailing)
+    if (found == m_keys.end() && failing(!waitForRoom) >= kMostFailing)
         return nullptr;
     Entry &entry = found != m_keys.end() ? found->second : start(parameters, State::Untried, true);
     lock.unlock();

@@ -47,8 +47,9 @@ public:
                     const std::function<bool(const KeyParameters &)> &opens);
     // The key for these parameters, once derived; nullptr when it cannot be: out of memory, or
     // beyond the bound (isBeyondBound). Whoever uses a key first says with tried() whether it
-    // opened what it was used on.
-    const Key *keyFor(const KeyParameters &parameters);
+    // opened what it was used on. A new salt waits for keys about to be tried that decide whether
+    // the bound leaves room for it; without waitForRoom it is refused while they might not.
+    const Key *keyFor(const KeyParameters &parameters, bool waitForRoom = true);
     void tried(const KeyParameters &parameters, bool opened);
     // True when kMostFailing keys of this run opened nothing and none is for these parameters.
     bool isBeyondBound(const KeyParameters &parameters);
