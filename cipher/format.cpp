@@ -50,14 +50,25 @@ constexpr off_t kReadAheadStep = 8 << 20;
 // Files smaller than this are left to the kernel's own read-ahead: advice costs system calls.
 constexpr off_t kAdviseFrom = 1 << 20;
 
+// Bytes read in full, count of them or up to the end: a file, or the plain data of a layer of
+// encryption around another. read() gives -1 when it fails, and error() says why.
+class Source {
+public:
+    virtual ssize_t read(unsigned char *buffer, std::size_t count) = 0;
+    virtual std::string error() const = 0;
+
+protected:
+    ~Source() = default;
+};
+
 // Reads a file from start to end, asking the disk for the next steps ahead of the cipher, so
 // that a large file that is not in the page cache streams at the disk's speed rather than in the
 // kernel's small read-ahead windows.
-class Input {
+class Input final : public Source {
 public:
     explicit Input(int fd) : m_fd(fd) {}
 
-    ssize_t read(unsigned char *buffer, std::size_t count) {
+    ssize_t read(unsigned char *buffer, std::size_t count) override {
         if (m_offset >= kAdviseFrom && m_advised == 0)
             ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
         while (m_offset >= kAdviseFrom && m_advised < m_offset + 2 * kReadAheadStep) {
@@ -67,11 +78,17 @@ public:
         const ssize_t n = readFull(m_fd, buffer, count);
         if (n > 0)
             m_offset += n;
+        m_errno = n < 0 ? errno : 0;
         return n;
+    }
+
+    std::string error() const override {
+        return std::string("cannot read: ") + std::strerror(m_errno);
     }
 
 private:
     int m_fd;
+    int m_errno = 0;
     off_t m_offset = 0;
     off_t m_advised = 0;
 };
@@ -149,6 +166,15 @@ bool hasOurLimits(const KeyParameters &parameters) {
     return parameters.opslimit == kOpslimit && parameters.memlimit == kMemlimit;
 }
 
+// How the key of a file that begins with these bytes was derived, where they are a whole header
+// that zentil writes, with the only limits it accepts.
+std::optional<KeyParameters> ourParameters(const unsigned char *header, std::size_t size) {
+    if (size < kHeaderSize || claimOf(header, size) != Claim::Ours)
+        return std::nullopt;
+    const KeyParameters parameters = parametersOf(header);
+    return hasOurLimits(parameters) ? std::optional(parameters) : std::nullopt;
+}
+
 std::string readError() {
     return std::string("cannot read: ") + std::strerror(errno);
 }
@@ -178,11 +204,31 @@ bool fitsOnItsFileSystem(int in, int out) {
            ::fstatfs(out, &fileSystem) != 0 || fileSystem.f_type != MSDOS_SUPER_MAGIC;
 }
 
-// Checks the header read from a file (headerSize bytes of it), finds its key and opens its
-// stream with it. Returns "" or why the file is refused; limits other than ours are refused
-// before any key is derived.
-std::string openStream(const Bytes &header, ssize_t headerSize, KeyStore &keys,
-                       StreamState &stream) {
+// The first use of a key tells the store whether it opened anything: a use that ends before a
+// first chunk authenticated under it opened nothing.
+class FirstUse {
+public:
+    explicit FirstUse(KeyStore &keys) : m_keys(keys) {}
+    ~FirstUse() { end(false); }
+    FirstUse(const FirstUse &) = delete;
+    FirstUse &operator=(const FirstUse &) = delete;
+
+    void of(const KeyParameters &parameters) { m_parameters = parameters; }
+    void end(bool opened) {
+        if (m_parameters)
+            m_keys.tried(*std::exchange(m_parameters, std::nullopt), opened);
+    }
+
+private:
+    KeyStore &m_keys;
+    std::optional<KeyParameters> m_parameters;
+};
+
+// Checks the header read from a file (headerSize bytes of it), finds its key (KeyStore::keyFor)
+// and opens its stream with it. Returns "" or why the file is refused; limits other than ours are
+// refused before any key is derived.
+std::string openStream(const Bytes &header, ssize_t headerSize, KeyStore &keys, StreamState &stream,
+                       FirstUse &use, bool waitForRoom = true) {
     const Claim claim = claimOf(header.data(), static_cast<std::size_t>(headerSize));
     if (claim == Claim::Newer)
         return "made by a newer version of zentil";
@@ -193,13 +239,13 @@ std::string openStream(const Bytes &header, ssize_t headerSize, KeyStore &keys,
     const KeyParameters parameters = parametersOf(header.data());
     if (!hasOurLimits(parameters))
         return "key limits that zentil never writes";
-    const Key *key = keys.keyFor(parameters);
+    const Key *key = keys.keyFor(parameters, waitForRoom);
     if (!key && keys.isBeyondBound(parameters))
-        return "not tried: the locker holds files under more salts than one run derives keys for "
-               "(" +
-               std::to_string(KeyStore::kMostKeys) + ")";
+        return "not tried: " + std::to_string(KeyStore::kMostFailing) +
+               " keys of this run opened nothing, and a run derives no more";
     if (!key)
         return "its key cannot be derived from the password";
+    use.of(parameters);
     if (crypto_secretstream_xchacha20poly1305_init_pull(
             &stream.state, header.data() + kHeaderSize - kStreamHeaderSize, key->data()) != 0)
         return "damaged header";
@@ -220,31 +266,199 @@ bool pull(StreamState &stream, const unsigned char *sealed, ssize_t sealedSize,
                                                       additional.data(), additional.size()) == 0;
 }
 
+// One layer of encryption, read from its source chunk by chunk: the file, or the plain data of
+// the layer around it.
+class Layer {
+public:
+    // sealed has room for a sealed chunk, for this layer alone.
+    Layer(Source &source, KeyStore &keys, unsigned char *sealed)
+        : m_source(source), m_keys(keys), m_use(keys), m_sealed(sealed) {}
+
+    // Reads the header and opens the stream: "" or why the layer is refused.
+    std::string open() {
+        m_header.resize(kHeaderSize);
+        const ssize_t size = m_source.read(m_header.data(), m_header.size());
+        if (size < 0)
+            return m_source.error();
+        std::string error = openStream(m_header, size, m_keys, m_stream, m_use);
+        m_additional = firstChunkData(m_header);
+        return error;
+    }
+
+    // Puts the plain data of the next chunk into plain, which has room for kChunkSize bytes:
+    // returns "" or why the layer is refused. last tells the final chunk, once nothing follows.
+    std::string next(unsigned char *plain, std::size_t &size, bool &last) {
+        const ssize_t sealedSize = m_source.read(m_sealed, kChunkSize + kChunkOverhead);
+        if (sealedSize < 0)
+            return m_source.error();
+        if (static_cast<std::size_t>(sealedSize) < kChunkOverhead)
+            return "the file ends before its last chunk (truncated)";
+        unsigned long long plainSize = 0;
+        unsigned char tag = 0;
+        const bool opened =
+            pull(m_stream, m_sealed, sealedSize, m_additional, plain, plainSize, tag);
+        m_use.end(opened);
+        if (!opened)
+            return "does not authenticate (wrong password or damaged data)";
+        m_additional.clear();
+        size = static_cast<std::size_t>(plainSize);
+        last = tag == crypto_secretstream_xchacha20poly1305_TAG_FINAL;
+        unsigned char extra;
+        const ssize_t extraSize = last ? m_source.read(&extra, 1) : 0;
+        if (extraSize < 0)
+            return m_source.error();
+        return extraSize > 0 ? "data after the last chunk" : "";
+    }
+
+private:
+    Source &m_source;
+    KeyStore &m_keys;
+    FirstUse m_use;
+    unsigned char *m_sealed;
+    Bytes m_header;
+    Bytes m_additional;
+    StreamState m_stream;
+};
+
+// The plain data of a layer, from its first chunk on, as the source of a layer within it. While
+// a layer within is tried, what it reads is kept, so that the data can be written as it is when
+// that layer does not open.
+class PlainData final : public Source {
+public:
+    PlainData(Layer &layer, const unsigned char *first, std::size_t size, bool last)
+        : m_layer(layer), m_chunk(first, first + size), m_last(last) {
+        m_chunk.resize(kChunkSize);
+        m_size = size;
+    }
+
+    ssize_t read(unsigned char *buffer, std::size_t count) override {
+        std::size_t done = 0;
+        while (done < count && (m_at < m_size || !m_last)) {
+            if (m_at == m_size && !fill())
+                return -1;
+            const std::size_t n = std::min(count - done, m_size - m_at);
+            std::memcpy(buffer + done, m_chunk.data() + m_at, n);
+            if (m_keeping)
+                m_kept.insert(m_kept.end(), buffer + done, buffer + done + n);
+            m_at += n;
+            done += n;
+        }
+        return static_cast<ssize_t>(done);
+    }
+
+    std::string error() const override { return m_error; }
+    bool failed() const { return !m_error.empty(); }
+    // What was read since the layer within began to be tried; reading keeps nothing after.
+    Bytes kept() {
+        m_keeping = false;
+        return std::move(m_kept);
+    }
+
+private:
+    bool fill() {
+        m_at = 0;
+        m_error = m_layer.next(m_chunk.data(), m_size, m_last);
+        return m_error.empty();
+    }
+
+    Layer &m_layer;
+    Bytes m_chunk;
+    std::size_t m_size = 0;
+    std::size_t m_at = 0;
+    bool m_last;
+    bool m_keeping = true;
+    Bytes m_kept;
+    std::string m_error;
+};
+
+// Beyond this many layers a file is taken as it is: each lock adds at most one, and a file of a
+// few bytes more for every layer must not take the memory of two chunks for each.
+constexpr int kMostLayers = 16;
+
+// Writes first, then the rest of source, to out.
+Decrypted copyRest(Source &source, Output &out, const Bytes &first) {
+    if (!out.write(first.data(), first.size()))
+        return {writeError(out)};
+    Bytes chunk(kChunkSize);
+    for (;;) {
+        const ssize_t size = source.read(chunk.data(), chunk.size());
+        if (size < 0)
+            return {source.error()};
+        if (size == 0)
+            return {};
+        if (!out.write(chunk.data(), static_cast<std::size_t>(size)))
+            return {writeError(out)};
+    }
+}
+
+// Writes the plain data of layer, whose first chunk is in plain, to out.
+Decrypted writeLayer(Layer &layer, unsigned char *plain, std::size_t size, bool last, Output &out) {
+    for (;;) {
+        if (!out.write(plain, size))
+            return {writeError(out)};
+        if (last)
+            return {};
+        if (std::string error = layer.next(plain, size, last); !error.empty())
+            return {error};
+    }
+}
+
+// Writes the plain data of layer, whose first chunk is in plain, to out. When that data is itself
+// a file of ours, the layer within is taken off too if it opens under the password; if it does
+// not, the data is written as it is, still locked.
+Decrypted writePlain(Layer &layer, unsigned char *plain, std::size_t size, bool last, Output &out,
+                     KeyStore &keys, int depth = 1) {
+    if (!ourParameters(plain, size))
+        return writeLayer(layer, plain, size, last, out);
+    PlainData data(layer, plain, size, last);
+    if (depth < kMostLayers) {
+        Bytes sealed(kChunkSize + kChunkOverhead), innerPlain(kChunkSize);
+        Layer inner(data, keys, sealed.data());
+        std::size_t innerSize = 0;
+        bool innerLast = false;
+        std::string error = inner.open();
+        if (error.empty())
+            error = inner.next(innerPlain.data(), innerSize, innerLast);
+        if (data.failed())
+            return {data.error()};
+        if (error.empty()) {
+            data.kept();
+            return writePlain(inner, innerPlain.data(), innerSize, innerLast, out, keys, depth + 1);
+        }
+    }
+    Decrypted written = copyRest(data, out, data.kept());
+    written.stillLocked = true;
+    return written;
+}
+
 } // namespace
 
 bool isLockedUnder(int fd, KeyStore &keys) {
     Bytes header(kHeaderSize);
     const ssize_t headerSize = readFull(fd, header.data(), header.size(), 0);
     StreamState stream;
-    if (headerSize < 0 || !openStream(header, headerSize, keys, stream).empty())
+    FirstUse use(keys);
+    // A lock does not wait for room under the bound: a file it does not check, it encrypts.
+    if (headerSize < 0 || !openStream(header, headerSize, keys, stream, use, false).empty())
         return false;
     ChunkBuffers &buffers = chunkBuffers();
     const ssize_t sealedSize = readFull(fd, buffers.sealed, sizeof buffers.sealed, kHeaderSize);
     unsigned long long plainSize = 0;
     unsigned char tag = 0;
-    return sealedSize >= static_cast<ssize_t>(kChunkOverhead) &&
-           pull(stream, buffers.sealed, sealedSize, firstChunkData(header), buffers.plain[0],
-                plainSize, tag);
+    const bool opened = sealedSize >= static_cast<ssize_t>(kChunkOverhead) &&
+                        pull(stream, buffers.sealed, sealedSize, firstChunkData(header),
+                             buffers.plain[0], plainSize, tag);
+    use.end(opened);
+    return opened;
 }
 
 HeaderClaim headerClaimOf(int fd) {
     unsigned char header[kHeaderSize];
     const ssize_t size = ::pread(fd, header, sizeof header, 0);
-    const Claim claim = size < 0 ? Claim::Plain : claimOf(header, static_cast<std::size_t>(size));
-    if (claim != Claim::Ours || size != static_cast<ssize_t>(sizeof header))
-        return {claim != Claim::Plain, std::nullopt};
-    const KeyParameters parameters = parametersOf(header);
-    return {true, hasOurLimits(parameters) ? std::optional(parameters) : std::nullopt};
+    if (size < 0)
+        return {};
+    return {claimOf(header, static_cast<std::size_t>(size)) != Claim::Plain,
+            ourParameters(header, static_cast<std::size_t>(size))};
 }
 
 std::string encryptStream(int inFd, int outFd, const Key &key, const KeyParameters &parameters) {
@@ -289,46 +503,25 @@ std::string encryptStream(int inFd, int outFd, const Key &key, const KeyParamete
     }
 }
 
-std::string decryptStream(int inFd, int outFd, KeyStore &keys,
-                          const std::function<void()> &beforePlaintext) {
+Decrypted decryptStream(int inFd, int outFd, KeyStore &keys,
+                        const std::function<void()> &beforePlaintext) {
     Input in(inFd);
     Output out(outFd);
-    Bytes header(kHeaderSize);
-    const ssize_t headerSize = in.read(header.data(), header.size());
-    if (headerSize < 0)
-        return readError();
-    StreamState stream;
-    if (std::string error = openStream(header, headerSize, keys, stream); !error.empty())
-        return error;
-    Bytes sealedHeader = firstChunkData(header);
     ChunkBuffers &buffers = chunkBuffers();
-    unsigned char *sealed = buffers.sealed, *plain = buffers.plain[0];
-    bool first = true;
-    for (;;) {
-        const ssize_t sealedSize = in.read(sealed, sizeof buffers.sealed);
-        if (sealedSize < 0)
-            return readError();
-        if (static_cast<std::size_t>(sealedSize) < kChunkOverhead)
-            return "the file ends before its last chunk (truncated)";
-        unsigned long long plainSize = 0;
-        unsigned char tag = 0;
-        if (!pull(stream, sealed, sealedSize, sealedHeader, plain, plainSize, tag))
-            return "does not authenticate (wrong password or damaged data)";
-        if (std::exchange(first, false) && beforePlaintext)
-            beforePlaintext();
-        sealedHeader.clear();
-        if (!out.write(plain, plainSize))
-            return writeError(out);
-        if (tag == crypto_secretstream_xchacha20poly1305_TAG_FINAL)
-            break;
-    }
-    unsigned char extra;
-    const ssize_t extraSize = in.read(&extra, 1);
-    if (extraSize < 0)
-        return readError();
-    if (extraSize > 0)
-        return "data after the last chunk";
-    return out.finish() ? std::string() : writeError(out);
+    Layer layer(in, keys, buffers.sealed);
+    std::size_t size = 0;
+    bool last = false;
+    std::string error = layer.open();
+    if (error.empty())
+        error = layer.next(buffers.plain[0], size, last);
+    if (!error.empty())
+        return {error};
+    if (beforePlaintext)
+        beforePlaintext();
+    Decrypted decrypted = writePlain(layer, buffers.plain[0], size, last, out, keys);
+    if (decrypted.error.empty() && !out.finish())
+        decrypted.error = writeError(out);
+    return decrypted;
 }
 
 } // namespace zentil

@@ -61,11 +61,19 @@ HeaderClaim headerClaimOf(int fd);
 // otherwise why it failed.
 std::string encryptStream(int in, int out, const Key &key, const KeyParameters &parameters);
 
-// Reads an encrypted file from in and writes the plain data to out. Fails, with a reason, when
-// the stream does not authenticate, ends before its final chunk, or has data after it.
-// beforePlaintext, when given, is called once the first chunk has authenticated, before any of
-// the plain data goes to out.
-std::string decryptStream(int in, int out, KeyStore &keys,
-                          const std::function<void()> &beforePlaintext = {});
+// What a decrypt made of a file: error is "" or why it was refused, and then nothing it wrote
+// counts; stillLocked says that what it wrote is itself a file of ours that its key did not open
+// (a file locked under another password, which a lock then locked again).
+struct Decrypted {
+    std::string error;
+    bool stillLocked = false;
+};
+
+// Reads an encrypted file from in and writes the plain data to out, with every layer within it
+// that opens under the password taken off too. Fails, with a reason, when a layer does not
+// authenticate, ends before its final chunk, or has data after it. beforePlaintext, when given,
+// is called once the first chunk has authenticated, before any of the plain data goes to out.
+Decrypted decryptStream(int in, int out, KeyStore &keys,
+                        const std::function<void()> &beforePlaintext = {});
 
 } // namespace zentil

@@ -113,12 +113,19 @@ private:
         std::string error;
     };
 
-    // The folders of a batch's files, by their paths, and the files, each with its staged
-    // replacement, or none where even that failed. The files go first, while their folders are
-    // still open.
+    // A file of a batch with its staged replacement, or none where even that failed; stillLocked
+    // when what decrypt wrote is itself still locked.
+    struct Staged {
+        const LockerFile *file = nullptr;
+        std::unique_ptr<StagedReplacement> replacement;
+        bool stillLocked = false;
+    };
+
+    // The folders of a batch's files, by their paths, and the files. The files go first, while
+    // their folders are still open.
     struct Batch {
         std::map<std::string, Folder> folders;
-        std::vector<std::pair<const LockerFile *, std::unique_ptr<StagedReplacement>>> files;
+        std::vector<Staged> files;
     };
 
     static std::size_t batchEnd(const std::vector<LockerFile> &files, std::size_t first,
@@ -142,13 +149,12 @@ private:
             const LockerFile &file = files[first + i];
             batch.files[i] = {&file, open(file, batch.folders.at(file.folder))};
         });
-        prepareCommonestKeys();
-        const Transform transform = m_mode == Mode::Encrypt ? encryptor() : decryptor();
         inParallel(batch.files.size(), [&](std::size_t i) {
-            auto &[file, staged] = batch.files[i];
-            if (staged)
-                staged->write(transform);
-            m_progress.fileRead(file->size);
+            Staged &staged = batch.files[i];
+            if (staged.replacement)
+                staged.replacement->write(m_mode == Mode::Encrypt ? encryptor()
+                                                                  : decryptor(staged.stillLocked));
+            m_progress.fileRead(staged.file->size);
         });
         return batch;
     }
@@ -176,9 +182,9 @@ private:
         inParallel(
             batch.files.size(),
             [&](std::size_t i) {
-                auto &[file, staged] = batch.files[i];
-                m_progress.fileDone(!staged || !commit(*file, *staged, flushError));
-                staged.reset();
+                Staged &staged = batch.files[i];
+                m_progress.fileDone(!staged.replacement || !commit(staged, flushError));
+                staged.replacement.reset();
             },
             kReleaseThreads);
     }
@@ -193,15 +199,10 @@ private:
         if (m_mode == Mode::Encrypt)
             return replacement(folder.fd.get(), file.name,
                                [this](int in) { return !isLockedUnder(in, m_keys); });
-        // The first file opened for decryption starts the derivation of its key, and the first
-        // that claims to be encrypted the record, which is then written while the key is derived.
+        // The first file that claims to be encrypted starts the record, which is then written
+        // while the key is derived.
         return replacement(folder.fd.get(), file.name, [this](int in) {
             const HeaderClaim header = headerClaimOf(in);
-            if (header.parameters) {
-                m_keys.prepareFirst(*header.parameters);
-                const std::lock_guard<std::mutex> lock(m_mutex);
-                ++m_batchSalts[*header.parameters];
-            }
             if (header.claimsEncrypted && m_plainRecord.record)
                 std::call_once(m_recordStarted, [this] {
                     m_recording = std::async(std::launch::async, m_plainRecord.record);
@@ -214,18 +215,6 @@ private:
     std::unique_ptr<StagedReplacement> replacement(int dirFd, const std::string &name,
                                                    const std::function<bool(int in)> &wanted) {
         return std::make_unique<StagedReplacement>(dirFd, name, wanted, m_runMark);
-    }
-
-    // The run derives only a few keys: those of the salts that most of the batch's files share
-    // come first, so that files planted with salts of their own cannot crowd out the locker's.
-    void prepareCommonestKeys() {
-        std::vector<std::pair<std::size_t, KeyParameters>> salts;
-        for (const auto &[parameters, files] : std::exchange(m_batchSalts, {}))
-            salts.emplace_back(files, parameters);
-        std::sort(salts.begin(), salts.end(),
-                  [](const auto &a, const auto &b) { return a.first > b.first; });
-        for (const auto &salt : salts)
-            m_keys.prepare(salt.second);
     }
 
     // Only files that claimed to be encrypted get this far, so the record is on its way; every
@@ -242,23 +231,31 @@ private:
         if (!m_recording.valid())
             return;
         m_recording.get();
-        if (m_replaced.empty() && m_plainRecord.undo)
+        if (!m_madePlain && m_plainRecord.undo)
             m_plainRecord.undo();
     }
 
-    // True when the file is in the wanted state.
-    bool commit(const LockerFile &file, StagedReplacement &staged, const std::string &flushError) {
-        const Replacement result = staged.commit(flushError);
-        record(file, result);
-        return result.error.empty();
+    // True when the file is in the wanted state: one still locked is not.
+    bool commit(const Staged &staged, const std::string &flushError) {
+        const Replacement result = staged.replacement->commit(flushError);
+        record(*staged.file, result, staged.stillLocked);
+        return result.error.empty() && !staged.stillLocked;
     }
 
-    void record(const LockerFile &file, const Replacement &result) {
+    // A file still locked under another password is named, and its folder flushed; only the
+    // others count as decrypted.
+    void record(const LockerFile &file, const Replacement &result, bool stillLocked = false) {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        if (!result.error.empty())
+        if (!result.error.empty()) {
             m_failures.push_back({file.path(), result.error});
-        else if (result.replaced)
+        } else if (result.replaced && stillLocked) {
+            m_replaced[file.folder];
+            m_failures.push_back({file.path(), "still locked under another password",
+                                  Failure::Outcome::StillLocked});
+        } else if (result.replaced) {
             m_replaced[file.folder].push_back(file.path());
+            m_madePlain = true;
+        }
     }
 
     // Puts the renames of the files replaced in the folder on the disk.
@@ -270,7 +267,7 @@ private:
         m_progress.failedAfterwards(replaced.size());
         const std::lock_guard<std::mutex> lock(m_mutex);
         for (const std::string &path : replaced)
-            m_failures.push_back({path, reason, true});
+            m_failures.push_back({path, reason, Failure::Outcome::Unflushed});
     }
 
     // One key for every file this run encrypts.
@@ -284,10 +281,13 @@ private:
         };
     }
 
-    Transform decryptor() {
-        return [this](int in, int out) {
+    // Each file's own: stillLocked tells whether what it wrote is still locked.
+    Transform decryptor(bool &stillLocked) {
+        return [this, &stillLocked](int in, int out) {
             const Progress::Reading reading(m_progress, in);
-            return decryptStream(in, out, m_keys, [this] { awaitRecord(); });
+            Decrypted decrypted = decryptStream(in, out, m_keys, [this] { awaitRecord(); });
+            stillLocked = decrypted.stillLocked;
+            return decrypted.error;
         };
     }
 
@@ -303,11 +303,66 @@ private:
     std::once_flag m_plainAllowed;
     std::mutex m_mutex;
     std::vector<Failure> m_failures;
-    // The files replaced in each folder, by the folder's path.
+    // The folders where files were replaced, by their paths, with the files that took the
+    // wanted state there.
     std::map<std::string, std::vector<std::string>> m_replaced;
-    // How many files of the batch being opened claim each key's parameters.
-    std::map<KeyParameters, std::size_t> m_batchSalts;
+    bool m_madePlain = false;
 };
+
+// Opens a file of a folder of the locker for reading its header, as it is: never a link, and
+// never waiting for the writer of a FIFO that took its name.
+int openToRead(int folderFd, const std::string &name) {
+    return ::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+}
+
+// The salts of the locker's encrypted files, those that most files share first (in the order the
+// files were listed, where as many share them), each with the first file found under it; the key
+// of the first salt found is started at once.
+std::vector<KeyParameters> commonestSaltsFirst(int lockerFd, const std::vector<LockerFile> &files,
+                                               KeyStore &keys,
+                                               std::map<KeyParameters, LockerFile> &firstFiles) {
+    std::map<KeyParameters, std::size_t> counts;
+    std::vector<KeyParameters> order;
+    Fd folder;
+    const std::string *folderPath = nullptr;
+    for (const LockerFile &file : files) {
+        if (!folderPath || *folderPath != file.folder)
+            folder.reset(openLockerFolder(lockerFd, file.folder));
+        folderPath = &file.folder;
+        const Fd fd(openToRead(folder.get(), file.name));
+        const std::optional<KeyParameters> parameters =
+            fd.valid() ? headerClaimOf(fd.get()).parameters : std::nullopt;
+        if (!parameters)
+            continue;
+        keys.prepareFirst(*parameters);
+        if (counts[*parameters]++ == 0) {
+            order.push_back(*parameters);
+            firstFiles.emplace(*parameters, file);
+        }
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](const auto &a, const auto &b) { return counts[a] > counts[b]; });
+    return order;
+}
+
+// A decrypt tries the salts of the whole locker, those that most files share first, so that
+// files planted with salts of their own crowd out none of the locker's, wherever they lie and
+// whatever their size. Each salt is tried on a file that bears it.
+void trySaltsOfTheLocker(int lockerFd, const std::vector<LockerFile> &files, KeyStore &keys) {
+    // The run's descriptor may be closed before the last try has ended.
+    const auto locker = std::make_shared<Fd>(::fcntl(lockerFd, F_DUPFD_CLOEXEC, 0));
+    const auto firstFiles = std::make_shared<std::map<KeyParameters, LockerFile>>();
+    keys.tryInOrder(
+        [locker, files, firstFiles, &keys] {
+            return commonestSaltsFirst(locker->get(), files, keys, *firstFiles);
+        },
+        [locker, firstFiles, &keys](const KeyParameters &parameters) {
+            const LockerFile &file = firstFiles->at(parameters);
+            const Fd folder(openLockerFolder(locker->get(), file.folder));
+            const Fd fd(openToRead(folder.get(), file.name));
+            return fd.valid() && isLockedUnder(fd.get(), keys);
+        });
+}
 
 std::string printable(std::string path) {
     if (path.empty())
@@ -316,25 +371,33 @@ std::string printable(std::string path) {
     return path;
 }
 
-std::string noteLines(const std::vector<Failure> &failures, bool replaced) {
+std::string noteLines(const std::vector<Failure> &failures, Failure::Outcome outcome) {
     std::string lines;
     for (const Failure &failure : failures) {
-        if (failure.replaced == replaced)
+        if (failure.outcome == outcome)
             lines += printable(failure.path) + ": " + failure.reason + "\n";
     }
     return lines;
 }
 
-// The files left as they were first, then those replaced whose folder could not be flushed.
+// The files left as they were first, then those still locked, then those replaced whose folder
+// could not be flushed.
 std::string noteText(Mode mode, const std::vector<Failure> &failures) {
     const std::string verb = mode == Mode::Encrypt ? "encrypt" : "decrypt";
     std::string note;
-    if (const std::string left = noteLines(failures, false); !left.empty())
+    if (const std::string left = noteLines(failures, Failure::Outcome::Left); !left.empty())
         note += "zentil could not " + verb +
                 " these files and folders of the locker. They were left exactly as they "
                 "were.\n\n" +
                 left + "\n";
-    if (const std::string replaced = noteLines(failures, true); !replaced.empty())
+    if (const std::string locked = noteLines(failures, Failure::Outcome::StillLocked);
+        !locked.empty())
+        note += "zentil could not decrypt these files whole: each holds a file locked under "
+                "another password, which opens once that password is in force again. The lock "
+                "of this password was taken off them.\n\n" +
+                locked + "\n";
+    if (const std::string replaced = noteLines(failures, Failure::Outcome::Unflushed);
+        !replaced.empty())
         note += "zentil did " + verb +
                 " these files, but could not flush their folders to the disk, so that a power "
                 "cut may still undo the change.\n\n" +
@@ -368,6 +431,8 @@ bool run(Mode mode, const std::string &lockerPath, const std::string &password,
     // this time still has its leftovers removed by a later run.
     if (listing.everyLeftoverGone())
         removeMarks(lockerFd, ended);
+    if (mode == Mode::Decrypt)
+        trySaltsOfTheLocker(lockerFd, listing.files, keys);
     Progress progress(listing.files, listing.unlisted.size());
     std::vector<Failure> failures = listing.unlisted;
     {

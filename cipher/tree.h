@@ -24,12 +24,15 @@ struct LockerFile {
     std::string path() const { return pathInLocker(folder, name); }
 };
 
-// A file or folder that a run could not bring into the wanted state, and why; replaced when the
-// file was replaced all the same and only its folder could not be flushed.
+// A file or folder that a run could not bring into the wanted state, why, and what became of it:
+// left as it was; replaced all the same, only its folder could not be flushed; or replaced by
+// what it held within, itself still locked.
 struct Failure {
+    enum class Outcome { Left, Unflushed, StillLocked };
+
     std::string path;
     std::string reason;
-    bool replaced = false;
+    Outcome outcome = Outcome::Left;
 };
 
 // A failure's reason: what could not be done, and the system's error (errno) that stopped it.

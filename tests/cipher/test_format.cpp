@@ -38,7 +38,7 @@ QByteArray encrypted(const QByteArray &plain, const std::string &password) {
 // Decrypts bytes; returns the plain text, or why it was refused.
 QString decrypted(const QByteArray &bytes, zentil::KeyStore &keys) {
     const int in = memoryFile(bytes), out = memoryFile({});
-    const std::string error = zentil::decryptStream(in, out, keys);
+    const std::string error = zentil::decryptStream(in, out, keys).error;
     const QByteArray plain = contents(out);
     ::close(in);
     ::close(out);

@@ -96,6 +96,7 @@ private slots:
     void damagedFilesAreLeftAndNamed();
     void changedHeadersAreRefusedNotTakenForPlainFiles();
     void whatOthersPutInTheLockerNeverMisleadsARun();
+    void everyUnlockTellsTheTruthWhateverTheLockersHistory();
     void successfulDecryptRemovesAStaleNote();
     void theRecordSaysWhatTheRunLeft_data();
     void theRecordSaysWhatTheRunLeft();
@@ -315,6 +316,95 @@ void TestZentil::whatOthersPutInTheLockerNeverMisleadsARun() {
     struct stat info;
     QCOMPARE(::stat(QFile::encodeName(folder.locker("plain")).constData(), &info), 0);
     QCOMPARE(info.st_mode & 07777, 0777u);
+}
+
+// Lockers with a history: files locked by runs of their own (some large, so that each fills a
+// batch), under a password since changed, or planted, at the top of the locker before the
+// files of one run. After every lock nothing is readable; after every unlock each file that opens
+// under the current password is back, every other file is named and the run fails, and a run
+// reported as a success leaves no file of ours.
+void TestZentil::everyUnlockTellsTheTruthWhateverTheLockersHistory() {
+    struct File {
+        QString name;
+        QString lockedBy; // "password/run" (one run locks all its files), "planted", or ""
+        qint64 size = 0;  // made sparse to this size
+    };
+    const auto files = [](const QString &name, int count, const QString &lockedBy, qint64 size) {
+        QList<File> list;
+        for (int i = 0; i < count; ++i)
+            list.append({name.arg(i), lockedBy.contains('%') ? lockedBy.arg(i) : lockedBy, size});
+        return list;
+    };
+    // Four files of a quarter of 64 MiB on the disk fill a batch: as planted, or once encrypted
+    // (a header of 64 bytes, and 17 for each of 256 chunks).
+    const qint64 quarter = 16 << 20, big = quarter - 64 - 17 * 256;
+    const QList<File> letters = files("letters/%1", 20, "secret/letters", 0);
+    const struct {
+        const char *name;
+        QList<File> files;
+        QStringList steps;
+    } rows[] = {
+        {"five runs", files("%1", 5, "secret/%1", 0), {"unlock", "lock", "unlock"}},
+        {"another password, then set again",
+         files("a%1", 1, "", 0) + files("f%1", 1, "other/%1", 0),
+         {"lock", "unlock", "password other", "lock", "unlock"}},
+        {"large files of older runs first", files("%1", 4, "secret/%1", big) + letters, {"unlock"}},
+        {"planted files first",
+         files("%1", 4, "planted", quarter) + letters,
+         {"unlock", "lock", "unlock"}},
+    };
+    for (const auto &row : rows) {
+        ZentilFolder folder;
+        QString password = "secret";
+        QMap<QString, QByteArray> plain;
+        QMap<QString, QByteArray> locked;
+        // One run at a time: each program folder has the settings of its own while it lives.
+        for (const File &first : row.files) {
+            if (locked.contains(first.name))
+                continue;
+            ZentilFolder run(first.lockedBy.section('/', 0, 0));
+            for (const File &file : row.files) {
+                if (file.lockedBy != first.lockedBy)
+                    continue;
+                run.put(file.name, file.name.toUtf8() + randomBytes(100));
+                if (file.size > 0 && first.lockedBy != "planted")
+                    ::truncate(QFile::encodeName(run.locker(file.name)).constData(), file.size);
+                plain[file.name] = run.contents()[file.name];
+            }
+            QVERIFY(first.lockedBy.isEmpty() || run.run("encrypt") == 0);
+            locked.insert(run.contents());
+        }
+        for (const File &file : row.files) {
+            const bool planted = file.lockedBy == "planted";
+            folder.put(file.name,
+                       planted ? locked[file.name].left(24) + randomBytes(40) : locked[file.name]);
+            if (planted && file.size > 0)
+                ::truncate(QFile::encodeName(folder.locker(file.name)).constData(), file.size);
+        }
+        for (const QString &step : row.steps) {
+            if (step.startsWith("password ")) {
+                folder.setSetting("Psetting", MakeCode(password = step.mid(9)));
+                continue;
+            }
+            const int exit = folder.run(step == "lock" ? "encrypt" : "decrypt");
+            const auto now = folder.contents();
+            const QString note = folder.errorNote(), where = row.name + (" " + step);
+            if (step == "lock") {
+                QVERIFY2(exit == 0 && !anyPlaintextLeft(plain, now), qPrintable(where));
+                continue;
+            }
+            QVERIFY2((exit == 0) == note.isEmpty(), qPrintable(where));
+            for (const File &file : row.files) {
+                const QString lockedBy = file.lockedBy.section('/', 0, 0),
+                              at = where + ": " + file.name;
+                const bool opens = lockedBy.isEmpty() || lockedBy == password;
+                const bool named = note.contains("\n" + file.name + ": ");
+                QVERIFY2(exit != 0 || !now[file.name].startsWith("ZENTIL"), qPrintable(at));
+                QVERIFY2(opens ? now[file.name] == plain[file.name] && !named : named,
+                         qPrintable(at));
+            }
+        }
+    }
 }
 
 // A file that starts as ours but with a header that zentil does not write (a changed reserved

@@ -58,7 +58,7 @@ std::string contents(int fd) {
 // Decrypts bytes; the plain data, and why they were refused ("" when they were not).
 std::pair<std::string, std::string> decrypted(const std::string &bytes) {
     const Fd in(memoryFile(bytes)), out(memoryFile({}));
-    const std::string error = zentil::decryptStream(in.get(), out.get(), keys());
+    const std::string error = zentil::decryptStream(in.get(), out.get(), keys()).error;
     return {contents(out.get()), error};
 }
 
@@ -85,7 +85,7 @@ void replaceInFolder(const std::string &bytes, bool claimed, const std::string &
     {
         zentil::StagedReplacement staged(
             dir.get(), "file", [](int in) { return zentil::headerClaimOf(in).claimsEncrypted; });
-        staged.write([](int in, int out) { return zentil::decryptStream(in, out, keys()); });
+        staged.write([](int in, int out) { return zentil::decryptStream(in, out, keys()).error; });
         result = staged.commit("");
         const Fd file(::openat(dir.get(), "file", O_RDONLY | O_CLOEXEC));
         after = contents(file.get());
@@ -97,7 +97,10 @@ void replaceInFolder(const std::string &bytes, bool claimed, const std::string &
     check(after == (result.replaced ? plain : bytes), "a refused file keeps its bytes");
 }
 
-void encryptedRoundTrip(const std::string &plain) {
+// Bytes that are themselves a file that opens under the password come out whole, or refused as
+// that file is; any others come out as they were.
+void encryptedRoundTrip(const std::string &plain, bool locked,
+                        const std::pair<std::string, std::string> &opened) {
     const zentil::KeyParameters parameters = parametersWith(kSalts[1]);
     const Fd in(memoryFile(plain)), out(memoryFile({}));
     check(
@@ -106,7 +109,10 @@ void encryptedRoundTrip(const std::string &plain) {
     check(zentil::isLockedUnder(out.get(), keys()), "an encrypted file is taken for locked");
     const auto found = zentil::headerClaimOf(out.get()).parameters;
     check(found && !(*found < parameters) && !(parameters < *found), "its key parameters read");
-    check(decrypted(contents(out.get())) == std::pair{plain, std::string()}, "it decrypts back");
+    const auto [back, error] = decrypted(contents(out.get()));
+    check(error == (locked ? opened.second : "") &&
+              (!error.empty() || back == (locked ? opened.first : plain)),
+          "it decrypts back");
 }
 
 } // namespace
@@ -139,6 +145,6 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
     check(claimed || error == kNotOurs, "a file passed by as plain is not one of ours");
     check(!error.empty() || plain.size() == plainSize(size), "the plain data has the right size");
     replaceInFolder(bytes, claimed, plain, error);
-    encryptedRoundTrip(bytes);
+    encryptedRoundTrip(bytes, locked, {plain, error});
     return 0;
 }
