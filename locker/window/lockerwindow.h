@@ -57,6 +57,13 @@ public:
     // Empties Password and gives it the focus.
     void clearPassword();
 
+    // The heading (Label1) and the status line (Label3). The password box carries them as its
+    // name and description, so that a screen reader says them with the box and when they change.
+    void setHeading(const QString &caption);
+    void setStatus(const QString &text);
+    // Sets the heading and has a screen reader say it at once: for the states without the box.
+    void announceHeading(const QString &caption);
+
     // The About window, while it is open.
     QPointer<QWidget> about;
 
@@ -134,6 +141,9 @@ private:
     void setTabOrder();
     void setPromptButtonsVisible(bool visible);
     void setMenuGroupVisible(bool visible);
+    // Before the focused control is hidden: otherwise the focus would move along the Tab chain
+    // to whatever control comes next, and a screen reader would announce that one.
+    void parkFocus();
 
     QString m_programFolder;
     Dialogs &m_dialogs;
