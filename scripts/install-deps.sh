@@ -1,23 +1,27 @@
 #!/bin/sh
 # Installs the Debian packages that building, running and testing need, when any is missing.
-# Usage: scripts/install-deps.sh [run|test|clean-root|file-manager|gnome-session]
+# Usage: scripts/install-deps.sh [run|test|clean-root|file-manager|gnome-session|orca]
 set -eu
 
 # The program folder's lib/ (see bundle/) takes the Wayland plugins from qt6-wayland and the faces
 # from the font packages; patchelf points the copied libraries at each other. The fuzz targets
 # (scripts/fuzz.sh) take clang and its libFuzzer, which libclang-rt-14-dev holds. The session road
 # (tests/e2e/xsm.sh) takes xsm, its iceauth (x11-xserver-utils) and openbox; the check by hand under
-# GNOME's session manager (tests/e2e/gnome-session.sh) takes gnome-session-bin and gdbus.
+# GNOME's session manager (tests/e2e/gnome-session.sh) takes gnome-session-bin and gdbus. The
+# screen-reader test turns Qt's accessibility on through its private API (qt6-base-private-dev); the
+# check by hand with Orca (tests/e2e/orca.sh) takes orca, speech-dispatcher and at-spi2-core.
 packages="g++ cmake make pkgconf qt6-base-dev qt6-wayland libgl-dev libsodium-dev patchelf
           fonts-texgyre fonts-comic-neue fonts-liberation fonts-dejavu-core"
 case "${1:-run}" in
 test) packages="$packages xvfb xauth xdotool x11-utils imagemagick dbus-daemon procps python3-pyatspi
                 clang-format clang-tidy weston clang libclang-rt-14-dev x11-session-utils
-                x11-xserver-utils openbox" ;;
+                x11-xserver-utils openbox qt6-base-private-dev" ;;
 clean-root) packages="$packages debootstrap xvfb xauth xdotool imagemagick" ;;
 file-manager) packages="$packages xvfb xauth xdotool imagemagick xdg-utils pcmanfm" ;;
 gnome-session) packages="$packages xvfb xauth xdotool imagemagick dbus-daemon procps openbox
                          gnome-session-bin libglib2.0-bin" ;;
+orca) packages="$packages xvfb xauth xdotool x11-utils imagemagick dbus-daemon openbox orca
+                speech-dispatcher at-spi2-core" ;;
 esac
 
 missing=""

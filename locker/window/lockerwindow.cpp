@@ -81,11 +81,10 @@ LockerWindow::LockerWindow(const QString &programFolder, Dialogs &dialogs, Shell
     setWindowIcon(icon);
     installScreenReaderSupport();
 
-    Label1 = whiteLabel(this, QString(), twips(0, 240, 2655, 375), bookAntiqua(9.75, true),
-                        Qt::AlignHCenter);
+    Label1 = whiteLabel(this, Caption::EnterPassword, twips(0, 240, 2655, 375),
+                        bookAntiqua(9.75, true), Qt::AlignHCenter);
     createPromptGroup();
     Label1->setBuddy(Password);
-    setHeading(Caption::EnterPassword);
     createMenuGroup();
     createAlwaysShown();
     createEngineState();
@@ -210,24 +209,21 @@ void LockerWindow::focusPassword() {
         Password->setFocus();
 }
 
+// Focus first: a screen reader takes a change of text in a box for the focus arriving there, and
+// would then pass over the focus itself, the heading with it.
 void LockerWindow::clearPassword() {
-    Password->clear();
     focusPassword();
+    Password->clear();
 }
 
-// The captions keep the blanks that place them; a screen reader is given the words.
-void LockerWindow::setHeading(const QString &caption) {
-    Label1->setText(caption);
-    Password->setAccessibleName(caption.simplified());
-}
-
+// The captions keep the line breaks and blanks that place them; a screen reader is given the words.
 void LockerWindow::setStatus(const QString &text) {
     Label3->setText(text);
     Password->setAccessibleDescription(text.simplified());
 }
 
 void LockerWindow::announceHeading(const QString &caption) {
-    setHeading(caption);
+    Label1->setText(caption);
     announce(*this, caption.simplified());
 }
 

@@ -57,11 +57,12 @@ public:
     // Empties Password and gives it the focus.
     void clearPassword();
 
-    // The heading (Label1) and the status line (Label3). The password box carries them as its
-    // name and description, so that a screen reader says them with the box and when they change.
-    void setHeading(const QString &caption);
+    // The status line (Label3), which the password box carries as its description; the heading
+    // (Label1) is its label and so its name.
     void setStatus(const QString &text);
-    // Sets the heading and has a screen reader say it at once: for the states without the box.
+    // Sets the heading and has a screen reader say it at once. A change of the box's name alone
+    // goes unheard: Qt 6.4 sends the object, not the new name, with the notice, which Orca 43
+    // cannot read.
     void announceHeading(const QString &caption);
 
     // The About window, while it is open.

@@ -28,18 +28,18 @@ void LockerWindow::setMenuGroupVisible(bool visible) {
 // form from the change form.
 void LockerWindow::showFirstRunForm() {
     Ok->setText(Caption::OkSet);
-    setHeading(Caption::SetNewPassword);
+    Label1->setText(Caption::SetNewPassword);
 }
 
 void LockerWindow::enterConfirmPrompt() {
     Ok->setText(Caption::OkConfirm);
-    setHeading(Caption::EnterAgain);
+    announceHeading(Caption::EnterAgain);
     clearPassword();
 }
 
 void LockerWindow::enterNewPasswordPromptAgain() {
     Ok->setText(Caption::OkSet);
-    setHeading(Caption::SetNewPassword);
+    Label1->setText(Caption::SetNewPassword);
     clearPassword();
 }
 
@@ -57,17 +57,18 @@ void LockerWindow::enterLockerMenu() {
     setMenuGroupVisible(true);
     Label3->hide();
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    setHeading(Caption::MenuHeading);
+    Label1->setText(Caption::MenuHeading);
     OpenLocker->setFocus();
     // The heading names the two pictures below it; what is new is that the locker is open.
     announce(*this, QStringLiteral("Locker open."));
 }
 
 void LockerWindow::enterChangeForm() {
+    parkFocus();
     Ok->setText(Caption::OkSet);
     Label2->hide();
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    setHeading(Caption::SetNewPassword);
+    Label1->setText(Caption::SetNewPassword);
     setPromptButtonsVisible(true);
     setMenuGroupVisible(false);
     Cancel->setText(Caption::CancelBack);

@@ -4,26 +4,24 @@
 #include <QAccessibleWidget>
 #include <QLineEdit>
 #include <QStyle>
+#include <QTimer>
 #include <QWidget>
 
 namespace {
 
-// A child of a window that is never seen: each announcement is its name, told as the showing of
-// a notification.
+// A child of a window that is never seen, named with what it announces, told as the showing of
+// a notification. Each announcement has one of its own: Orca drops a notice when a newer one of
+// the same kind from the same object waits behind it. It lives long enough to be read.
 class Announcer : public QWidget {
     Q_OBJECT
 public:
-    explicit Announcer(QWidget &window) : QWidget(&window) {
+    Announcer(QWidget &window, const QString &text) : QWidget(&window) {
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setFocusPolicy(Qt::NoFocus);
         resize(1, 1);
-        hide();
-    }
-
-    void say(const QString &text) {
-        hide();
         setAccessibleName(text);
         show();
+        QTimer::singleShot(std::chrono::minutes(1), this, &QObject::deleteLater);
     }
 };
 
@@ -116,11 +114,7 @@ void installScreenReaderSupport() {
 }
 
 void announce(QWidget &within, const QString &text) {
-    QWidget *window = within.window();
-    auto *announcer = window->findChild<Announcer *>(QString(), Qt::FindDirectChildrenOnly);
-    if (!announcer)
-        announcer = new Announcer(*window);
-    announcer->say(text);
+    new Announcer(*within.window(), text);
 }
 
 #include "voice.moc"
