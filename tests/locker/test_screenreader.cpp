@@ -1,30 +1,23 @@
 #include "locker/window/progress.h"
 #include "tests/locker/lockerfixture.h"
-
 #include <QAccessible>
 #include <QtGui/private/qguiapplication_p.h>
 #include <qpa/qplatformaccessibility.h>
 #include <qpa/qplatformintegration.h>
-
-// The texts that the window hands to the accessibility bus with its notices, the masks aside.
-static QStringList g_heard;
+static QStringList g_heard; // what the notices carry, the masks aside
 static void listen(QAccessibleEvent *event) {
     QString text;
     if (event->type() == QAccessible::TextInserted)
         text = static_cast<QAccessibleTextInsertEvent *>(event)->textInserted();
-    if (event->type() == QAccessible::TextRemoved)
-        text = static_cast<QAccessibleTextRemoveEvent *>(event)->textRemoved();
     if (event->type() == QAccessible::ObjectShow &&
         event->accessibleInterface()->role() == QAccessible::Notification)
         text = event->accessibleInterface()->text(QAccessible::Name);
     if (text.contains(QRegularExpression("[^*]")))
         g_heard << text;
 }
-
 class TestScreenReader : public QObject {
     Q_OBJECT
 private slots:
-    // A first password, the open locker, a change of password begun and abandoned, a long run.
     void theRoadIsHeardAndThePasswordIsNot() {
         QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(true);
         QAccessible::installUpdateHandler(listen);
@@ -43,6 +36,5 @@ private slots:
                                        "50 of 100 files", "80 of 100 files", "100 of 100 files"}));
     }
 };
-
 QTEST_MAIN(TestScreenReader)
 #include "test_screenreader.moc"
