@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages that building, running and testing need, when any is missing.
-# Usage: scripts/install-deps.sh [run|test|clean-root|file-manager|gnome-session|usb-drivers]
+# Usage: scripts/install-deps.sh [run|test|clean-root|file-manager|gnome-session|usb-drivers|orca]
 set -eu
 
 # The program folder's lib/ (see bundle/) takes the Wayland plugins from qt6-wayland and the faces
@@ -12,18 +12,23 @@ set -eu
 # (tests/cipher/test_zentil_stick.cpp) takes exfatprogs and exfat-fuse. The check by hand on USB
 # sticks (tests/usb/real-drivers.sh) boots a Debian kernel in qemu from a busybox initramfs; kmod
 # orders the kernel's modules, the mkfs tools make the sticks.
+# The screen-reader test turns Qt's accessibility on through its private API (qt6-base-private-dev);
+# the check by hand with Orca (tests/e2e/orca.sh) takes orca, speech-dispatcher and at-spi2-core.
 packages="g++ cmake make pkgconf qt6-base-dev qt6-wayland libgl-dev libsodium-dev patchelf
           fonts-texgyre fonts-comic-neue fonts-liberation fonts-dejavu-core"
 case "${1:-run}" in
 test) packages="$packages xvfb xauth xdotool x11-utils imagemagick dbus-daemon procps python3-pyatspi
                 clang-format clang-tidy weston clang libclang-rt-14-dev x11-session-utils
-                x11-xserver-utils openbox exfatprogs exfat-fuse" ;;
+                x11-xserver-utils openbox exfatprogs exfat-fuse
+                qt6-base-private-dev" ;;
 clean-root) packages="$packages debootstrap xvfb xauth xdotool imagemagick" ;;
 file-manager) packages="$packages xvfb xauth xdotool imagemagick xdg-utils pcmanfm" ;;
 gnome-session) packages="$packages xvfb xauth xdotool imagemagick dbus-daemon procps openbox
                          gnome-session-bin libglib2.0-bin gnome-shell xwayland" ;;
 usb-drivers) packages="$packages qemu-system-x86 busybox-static cpio kmod xz-utils bsdextrautils
                        dosfstools exfatprogs ntfs-3g e2fsprogs" ;;
+orca) packages="$packages xvfb xauth xdotool x11-utils imagemagick dbus-daemon openbox orca
+                speech-dispatcher at-spi2-core" ;;
 esac
 
 missing=""

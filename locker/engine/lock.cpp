@@ -49,7 +49,7 @@ void failLocking(LockerWindow &w) {
 bool announceLocked(LockerWindow &w) {
     if (!w.cipherRun || !w.cipherRun->succeeded() || w.Label1->text() == Caption::FilesLocked)
         return false;
-    w.Label1->setText(Caption::FilesLocked);
+    w.announceHeading(Caption::FilesLocked);
     return true;
 }
 

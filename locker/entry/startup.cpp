@@ -14,11 +14,11 @@ namespace {
 // A value it does not know leaves the line empty.
 void showLockerState(LockerWindow &w, LockerFiles files) {
     if (files == LockerFiles::Absent)
-        w.Label3->setText(QStringLiteral("Please read help if you\r\nare a new user."));
+        w.setStatus(QStringLiteral("Please read help if you\r\nare a new user."));
     else if (files == LockerFiles::Accessible)
-        w.Label3->setText(QStringLiteral("\r\nFiles Accessable."));
+        w.setStatus(QStringLiteral("\r\nFiles Accessable."));
     else if (files == LockerFiles::Encrypted)
-        w.Label3->setText(QStringLiteral("\r\nFiles Encrypted."));
+        w.setStatus(QStringLiteral("\r\nFiles Encrypted."));
 }
 
 // Ticking the box stores the switch again through its own handler.

@@ -7,6 +7,7 @@
 #include "locker/window/keyboardbutton.h"
 #include "locker/window/passwordvalidator.h"
 #include "locker/window/progress.h"
+#include "locker/window/voice.h"
 #include "platform/core/script.h"
 #include "platform/gui/sessionhold.h"
 #include "platform/gui/titlebar.h"
@@ -78,10 +79,12 @@ LockerWindow::LockerWindow(const QString &programFolder, Dialogs &dialogs, Shell
     icon.addFile(QStringLiteral(":/images/app-16.png"), QSize(16, 16));
     icon.addFile(QStringLiteral(":/images/app-32.png"), QSize(32, 32));
     setWindowIcon(icon);
+    installScreenReaderSupport();
 
     Label1 = whiteLabel(this, Caption::EnterPassword, twips(0, 240, 2655, 375),
                         bookAntiqua(9.75, true), Qt::AlignHCenter);
     createPromptGroup();
+    Label1->setBuddy(Password);
     createMenuGroup();
     createAlwaysShown();
     createEngineState();
@@ -101,7 +104,6 @@ void LockerWindow::createPromptGroup() {
     Password->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     Password->setMaxLength(12);
     Password->setValidator(new PasswordValidator(Password));
-    Password->setAccessibleName(QStringLiteral("Password"));
 
     Ok = textButton(this, Caption::OkVerify, twips(360, 1320, 975, 375));
     Cancel = textButton(this, Caption::CancelExit, twips(1320, 1320, 975, 375));
@@ -207,9 +209,27 @@ void LockerWindow::focusPassword() {
         Password->setFocus();
 }
 
+// Focus first: a screen reader takes a change of text in a box for the focus arriving there, and
+// would then pass over the focus itself, the heading with it.
 void LockerWindow::clearPassword() {
-    Password->clear();
     focusPassword();
+    Password->clear();
+}
+
+// The captions keep the line breaks and blanks that place them; a screen reader is given the words.
+void LockerWindow::setStatus(const QString &text) {
+    Label3->setText(text);
+    Password->setAccessibleDescription(text.simplified());
+}
+
+void LockerWindow::announceHeading(const QString &caption) {
+    Label1->setText(caption);
+    announce(*this, caption.simplified());
+}
+
+void LockerWindow::parkFocus() {
+    if (QWidget *focused = focusWidget())
+        focused->clearFocus();
 }
 
 void LockerWindow::paintEvent(QPaintEvent *) {

@@ -57,6 +57,14 @@ public:
     // Empties Password and gives it the focus.
     void clearPassword();
 
+    // The status line (Label3), which the password box carries as its description; the heading
+    // (Label1) is its label and so its name.
+    void setStatus(const QString &text);
+    // Sets the heading and has a screen reader say it at once. A change of the box's name alone
+    // goes unheard: Qt 6.4 sends the object, not the new name, with the notice, which Orca 43
+    // cannot read.
+    void announceHeading(const QString &caption);
+
     // The About window, while it is open.
     QPointer<QWidget> about;
 
@@ -134,6 +142,9 @@ private:
     void setTabOrder();
     void setPromptButtonsVisible(bool visible);
     void setMenuGroupVisible(bool visible);
+    // Before the focused control is hidden: otherwise the focus would move along the Tab chain
+    // to whatever control comes next, and a screen reader would announce that one.
+    void parkFocus();
 
     QString m_programFolder;
     Dialogs &m_dialogs;

@@ -2,6 +2,7 @@
 
 #include "locker/window/fonts.h"
 #include "locker/window/geometry.h"
+#include "locker/window/voice.h"
 
 #include <QLabel>
 #include <QLocale>
@@ -25,6 +26,7 @@ RunProgress::RunProgress(QWidget *parent) : QWidget(parent) {
     bar = new QProgressBar(this);
     bar->setGeometry(twips(240, 120, 2220, 300));
     bar->setTextVisible(false);
+    bar->setAccessibleName(QStringLiteral("Progress"));
     text = new QLabel(this);
     text->setGeometry(twips(0, 540, 2655, 375));
     text->setFont(bookAntiqua(9.75, true));
@@ -44,11 +46,18 @@ void RunProgress::showCounts(const Counts &counts) {
         QStringLiteral("%1 of %2 %3")
             .arg(english.toString(counts.filesDone), english.toString(counts.filesTotal),
                  counts.filesTotal == 1 ? QStringLiteral("file") : QStringLiteral("files")));
+    bar->setAccessibleDescription(text->text());
+    const int quarter = bar->value() * 4 / kSteps;
+    if (isHidden() || quarter != m_toldQuarter) {
+        m_toldQuarter = quarter;
+        announce(*this, text->text());
+    }
     show();
 }
 
 void RunProgress::showWorking() {
     bar->setRange(0, 0);
     text->clear();
+    bar->setAccessibleDescription(QString());
     show();
 }

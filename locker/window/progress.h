@@ -25,4 +25,9 @@ public:
 
     QProgressBar *bar;
     QLabel *text;
+
+private:
+    // The quarter of the run last told to a screen reader, which hears the count at the start
+    // and at every quarter rather than at every tick.
+    int m_toldQuarter = -1;
 };

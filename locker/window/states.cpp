@@ -2,6 +2,7 @@
 // else; captions that a transition does not name keep what they had.
 #include "locker/window/captions.h"
 #include "locker/window/lockerwindow.h"
+#include "locker/window/voice.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -32,7 +33,7 @@ void LockerWindow::showFirstRunForm() {
 
 void LockerWindow::enterConfirmPrompt() {
     Ok->setText(Caption::OkConfirm);
-    Label1->setText(Caption::EnterAgain);
+    announceHeading(Caption::EnterAgain);
     clearPassword();
 }
 
@@ -44,36 +45,44 @@ void LockerWindow::enterNewPasswordPromptAgain() {
 
 // While Label1 reads "Please Wait..." the window refuses to close. Label3 keeps its message.
 void LockerWindow::enterBusyUnlocking() {
-    Label1->setText(Caption::PleaseWait);
+    parkFocus();
     setPromptButtonsVisible(false);
+    announceHeading(Caption::PleaseWait);
 }
 
 // The captions of Ok and Cancel stay as they are: a later change of password sets them again.
 void LockerWindow::enterLockerMenu() {
+    parkFocus();
     setPromptButtonsVisible(false);
     setMenuGroupVisible(true);
     Label3->hide();
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label1->setText(Caption::MenuHeading);
+    OpenLocker->setFocus();
+    // The heading names the two pictures below it; what is new is that the locker is open.
+    announce(*this, QStringLiteral("Locker open."));
 }
 
 void LockerWindow::enterChangeForm() {
+    parkFocus();
     Ok->setText(Caption::OkSet);
     Label2->hide();
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label1->setText(Caption::SetNewPassword);
     setPromptButtonsVisible(true);
     setMenuGroupVisible(false);
-    clearPassword();
     Cancel->setText(Caption::CancelBack);
     Label3->show();
-    Label3->setText(QStringLiteral("\r\nClick Back to Cancel"));
+    setStatus(QStringLiteral("\r\nClick Back to Cancel"));
+    // Last, so that a screen reader hears the box with its heading and status as they now are.
+    clearPassword();
 }
 
 // Reached from the locker menu, or from the change form through the exit menu, in which case
 // the prompt group stays as it was.
 void LockerWindow::enterBusyLocking() {
+    parkFocus();
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    Label1->setText(Caption::LockingInProgress);
     setMenuGroupVisible(false);
+    announceHeading(Caption::LockingInProgress);
 }

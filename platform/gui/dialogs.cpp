@@ -3,11 +3,13 @@
 #include "platform/gui/titlebar.h"
 #include "platform/gui/wayland.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QMessageBox>
+#include <QTimer>
 
 namespace {
 
@@ -44,6 +46,33 @@ private:
     QElapsedTimer m_since;
     // Whether the button now down was pressed on the box or menu in its own time.
     bool m_pressed = false;
+};
+
+// Tells a screen reader of the menu's active item each time the menu appears. Qt tells of an item
+// as it becomes active, which for an item made active before the menu is on screen goes unheard:
+// the menu would open in silence.
+class ActiveItemTeller : public QObject {
+public:
+    explicit ActiveItemTeller(QMenu &menu) : m_menu(menu) { menu.installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (watched == &m_menu && event->type() == QEvent::Show)
+            QTimer::singleShot(0, this, [this] { tellActiveItem(); });
+        return false;
+    }
+
+private:
+    void tellActiveItem() {
+        const auto item = m_menu.actions().indexOf(m_menu.activeAction());
+        if (!m_menu.isVisible() || item < 0)
+            return;
+        QAccessibleEvent focus(&m_menu, QAccessible::Focus);
+        focus.setChild(static_cast<int>(item));
+        QAccessible::updateAccessibility(&focus);
+    }
+
+    QMenu &m_menu;
 };
 
 QMessageBox::StandardButtons standardButtons(Dialogs::Buttons buttons) {
@@ -128,5 +157,6 @@ void QtDialogs::popupMenu(QMenu &menu) {
     if (!menu.actions().isEmpty())
         menu.setActiveAction(menu.actions().constFirst());
     EarlyClickFilter filter(menu);
+    ActiveItemTeller teller(menu);
     menu.exec(popupMenuPosition(menu, pointer));
 }
