@@ -1,9 +1,9 @@
 #include "locker/engine/sessionend.h"
 
 #include "locker/engine/cipherscripts.h"
-#include "locker/window/captions.h"
 #include "locker/engine/exitdecision.h"
 #include "locker/engine/lock.h"
+#include "locker/window/captions.h"
 #include "locker/window/lockerwindow.h"
 #include "platform/gui/sessionhold.h"
 #include "platform/gui/shell.h"
