@@ -178,7 +178,7 @@ wait_for_opening() {
 locker_menu=("    Open Locker          Lock" "    Change Key      Uninstall" "Master key on"
     --named "Open Locker" --named Lock --named "Change Key" --named Uninstall --named About
     --named "Master key")
-prompt=(--not "    Open Locker          Lock" --not "Exit and Lock" --named Password --named About)
+prompt=(--not "    Open Locker          Lock" --not "Exit and Lock" --named About)
 
 locker_sums() {
     (cd "$program/Locker" && find . -type f -exec md5sum {} + | sort)

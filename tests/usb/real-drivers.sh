@@ -65,13 +65,18 @@ run() {
 }
 
 # Starts zentil ($1) and kills it amid its files: an unlock as soon as a temporary file stands in
-# the locker's top folder, a lock (whose temporaries stand too briefly to be seen) after half the
-# time that the last whole lock took.
+# the locker's top folder, a lock (whose temporaries stand too briefly to be seen) once its run's
+# mark is there and half the time that the last whole lock took after it has passed.
 killed() {
+    start=$(now)
     $P/zentil $1 >/tmp/out &
     pid=$!
-    [ $1 = encrypt ] && usleep $((lock_cs * 5000)) ||
+    if [ $1 = encrypt ]; then
+        while kill -0 $pid 2>/dev/null && ! ls -A $L | grep -q '^\.~zentil-run-'; do :; done
+        usleep $(((lock_cs - $(now) + start) * 5000))
+    else
         while kill -0 $pid 2>/dev/null && ! ls -A $L | grep -v '^\.~zentil-run-' | grep -q '^\.~zentil-'; do :; done
+    fi
     kill -9 $pid 2>/dev/null || cell="$cell,unkilled"
     wait $pid
     echo "KILLED $fs $step $1 at $(tail -n 1 /tmp/out), $(find $L -name '.~zentil-*' | wc -l) left"
