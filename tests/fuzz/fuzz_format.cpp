@@ -4,6 +4,7 @@
 #include "cipher/format.h"
 #include "cipher/keys.h"
 #include "cipher/replace.h"
+#include "cipher/runmark.h"
 #include "common/fd.h"
 #include "tests/fuzz/check.h"
 
@@ -83,8 +84,10 @@ void replaceInFolder(const std::string &bytes, bool claimed, const std::string &
     std::string after;
     zentil::Replacement result;
     {
+        zentil::RunMark run(dir.get());
         zentil::StagedReplacement staged(
-            dir.get(), "file", [](int in) { return zentil::headerClaimOf(in).claimsEncrypted; });
+            dir.get(), "file", [](int in) { return zentil::headerClaimOf(in).claimsEncrypted; },
+            run);
         staged.write([](int in, int out) { return zentil::decryptStream(in, out, keys()).error; });
         result = staged.commit("");
         const Fd file(::openat(dir.get(), "file", O_RDONLY | O_CLOEXEC));
