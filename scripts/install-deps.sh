@@ -12,15 +12,18 @@ set -eu
 # (tests/cipher/test_zentil_stick.cpp) takes exfatprogs and exfat-fuse. The check by hand on USB
 # sticks (tests/usb/real-drivers.sh) boots a Debian kernel in qemu from a busybox initramfs; kmod
 # orders the kernel's modules, the mkfs tools make the sticks.
-# The screen-reader test turns Qt's accessibility on through its private API (qt6-base-private-dev);
-# the check by hand with Orca (tests/e2e/orca.sh) takes orca, speech-dispatcher and at-spi2-core.
-packages="g++ cmake make pkgconf qt6-base-dev qt6-wayland libgl-dev libsodium-dev patchelf
-          fonts-texgyre fonts-comic-neue fonts-liberation fonts-dejavu-core"
+# Message boxes speak GTK's protocol with GNOME's compositor through libwayland-client, with the
+# code that wayland-scanner (libwayland-dev) writes, on the connection and surfaces that Qt's
+# private API (qt6-base-private-dev) hands over; the screen-reader test turns Qt's accessibility on
+# through that API too. The check by hand with Orca (tests/e2e/orca.sh) takes orca,
+# speech-dispatcher and at-spi2-core.
+packages="g++ cmake make pkgconf qt6-base-dev qt6-base-private-dev qt6-wayland libwayland-dev
+          libgl-dev libsodium-dev patchelf fonts-texgyre fonts-comic-neue fonts-liberation
+          fonts-dejavu-core"
 case "${1:-run}" in
 test) packages="$packages xvfb xauth xdotool x11-utils imagemagick dbus-daemon procps python3-pyatspi
                 clang-format clang-tidy weston clang libclang-rt-14-dev x11-session-utils
-                x11-xserver-utils openbox exfatprogs exfat-fuse
-                qt6-base-private-dev" ;;
+                x11-xserver-utils openbox exfatprogs exfat-fuse" ;;
 clean-root) packages="$packages debootstrap xvfb xauth xdotool imagemagick" ;;
 file-manager) packages="$packages xvfb xauth xdotool imagemagick xdg-utils pcmanfm" ;;
 gnome-session) packages="$packages xvfb xauth xdotool imagemagick dbus-daemon procps openbox

@@ -1,5 +1,6 @@
 #include "platform/gui/dialogs.h"
 
+#include "platform/gui/gtkshell.h"
 #include "platform/gui/titlebar.h"
 #include "platform/gui/wayland.h"
 
@@ -128,9 +129,10 @@ std::unique_ptr<QMessageBox> messageBox(QWidget *parent, const QString &text, co
         box->setEscapeButton(QMessageBox::No);
     if (buttons == Dialogs::Buttons::YesNoDefaultNo)
         box->setDefaultButton(QMessageBox::No);
-    // As a child of its parent, the box is that window's transient, which a Wayland compositor
-    // places over it.
+    // As a child of its parent, the box is that window's transient, which KWin places over it;
+    // GNOME's compositor does so only for a window that it knows as a modal dialog.
     addOwnTitleBar(*box, titleFont);
+    markAsModalDialog(*box);
     return box;
 }
 
