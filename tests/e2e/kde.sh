@@ -8,11 +8,13 @@
 # before the session ends. Usage: tests/e2e/kde.sh [build folder]; pictures land in build/kde/.
 KDE_ROAD=kde . "$(dirname "$0")/gnome-session.sh"
 call() { gdbus call --session --dest "org.kde.$1" --object-path "$2" --method "$3" "${@:4}" >/dev/null; }
-shot() { # KWin gives pictures to a program whose menu entry names the interface (the entry below)
+capture() { # KWin gives pictures to a program whose menu entry names the interface (the entry below)
     /usr/bin/python3 -c "import dbus, os; r, w = os.pipe(); dbus.SessionBus().get_object('org.kde.KWin',
         '/org/kde/KWin/ScreenShot2').CaptureActiveScreen({}, dbus.types.UnixFd(w), dbus_interface=
-        'org.kde.KWin.ScreenShot2'); os.close(w); open('$work/shot', 'wb').write(os.fdopen(r, 'rb').read())"
-    convert -size 1280x800 -depth 8 "bgra:$work/shot" "$out/$1.png" || fail "KWin gave no picture ($1)"
+        'org.kde.KWin.ScreenShot2'); os.close(w); open('$work/shot', 'wb').write(os.fdopen(r, 'rb').read())" 2>/dev/null
+}
+shot() { # KWin refuses now and then while its cache of menu entries is rebuilt
+    within 50 capture && convert -size 1280x800 -depth 8 "bgra:$work/shot" "$out/$1.png" || fail "no picture ($1)"
 }
 choose() { # the exit menu's item so many steps below the first, once the menu is up
     within 50 menu_shown || fail "no exit menu ($2)"
@@ -37,6 +39,7 @@ session=$!
 within 300 session_on && within 100 compgen -G "$work/run/KSMserver__*" >/dev/null || fail "no ksmserver"
 manager_file=$(compgen -G "$work/run/KSMserver__*") # ksmserver's address, named by XWayland's display
 export WAYLAND_DISPLAY=wayland-tarvolen DISPLAY=:${manager_file##*__}
+dbus-update-activation-environment --all # as startplasma does, for the programs that D-Bus starts
 SESSION_MANAGER=$(head -n 1 "$manager_file") PATH="$work/bin:$PATH" "$program/Tarvolen" >"$work/tarvolen.log" 2>&1 &
 tarvolen=$!
 open_locker # finds the window among XWayland's X11 windows, or fails
