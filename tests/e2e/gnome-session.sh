@@ -25,6 +25,7 @@ program=$work/Tarvolen
 xvfb="" system_bus="" session="" tarvolen=""
 cleanup() {
     for pid in $tarvolen $session $system_bus $xvfb; do kill "$pid" 2>/dev/null || true; done
+    fusermount3 -u -z "$work/run/doc" 2>/dev/null || true # the document portal's, mounted until the bus ends
     rm -rf "$work"
 }
 trap cleanup EXIT

@@ -8,13 +8,13 @@
 # before the session ends. Usage: tests/e2e/kde.sh [build folder]; pictures land in build/kde/.
 KDE_ROAD=kde . "$(dirname "$0")/gnome-session.sh"
 call() { gdbus call --session --dest "org.kde.$1" --object-path "$2" --method "$3" "${@:4}" >/dev/null; }
-capture() { # KWin gives pictures to a program whose menu entry names the interface (the entry below)
-    /usr/bin/python3 -c "import dbus, os; r, w = os.pipe(); dbus.SessionBus().get_object('org.kde.KWin',
+capture() { # KWin gives pictures to the program whose menu entry names the interface (the entry below)
+    "$work/bin/pictures" -c "import dbus, os; r, w = os.pipe(); dbus.SessionBus().get_object('org.kde.KWin',
         '/org/kde/KWin/ScreenShot2').CaptureActiveScreen({}, dbus.types.UnixFd(w), dbus_interface=
         'org.kde.KWin.ScreenShot2'); os.close(w); open('$work/shot', 'wb').write(os.fdopen(r, 'rb').read())" 2>/dev/null
 }
-shot() { # KWin refuses now and then while its cache of menu entries is rebuilt
-    within 50 capture && convert -size 1280x800 -depth 8 "bgra:$work/shot" "$out/$1.png" || fail "no picture ($1)"
+shot() {
+    capture && convert -size 1280x800 -depth 8 "bgra:$work/shot" "$out/$1.png" || fail "no picture ($1)"
 }
 choose() { # the exit menu's item so many steps below the first, once the menu is up
     within 50 menu_shown || fail "no exit menu ($2)"
@@ -26,9 +26,11 @@ choose() { # the exit menu's item so many steps below the first, once the menu i
 session_on() { pgrep -x ksmserver -P "$session" >/dev/null; }
 
 cp /usr/bin/kwin_wayland "$work/bin/" # the copy drops the file capability, which a container cannot grant
+# KWin reads the first menu entry it finds for the calling program, and Python has one of its own
+cp "$(readlink -f /usr/bin/python3)" "$work/bin/pictures"
 mkdir -p "$work/home/data/applications" "$work/run" && chmod 700 "$work/run"
 printf '[Desktop Entry]\nType=Application\nName=Pictures\nExec=%s\nX-KDE-DBUS-Restricted-Interfaces=%s\n' \
-    "$(readlink -f /usr/bin/python3)" org.kde.KWin.ScreenShot2 >"$work/home/data/applications/pictures.desktop"
+    "$work/bin/pictures" org.kde.KWin.ScreenShot2 >"$work/home/data/applications/pictures.desktop"
 export XDG_RUNTIME_DIR=$work/run XDG_DATA_HOME=$work/home/data XDG_CURRENT_DESKTOP=KDE XDG_SESSION_TYPE=wayland \
     KDE_FULL_SESSION=true KDE_SESSION_VERSION=5
 unset QT_QPA_PLATFORM DISPLAY
