@@ -1,20 +1,16 @@
 #!/bin/bash
-# gnome-session.sh's start under KDE Plasma 5.27 on Wayland as startplasma-wayland starts it: kwin_wayland
-# (a virtual output, XWayland) and ksmserver, on private buses. The installed Tarvolen, added to the menu,
-# starts without QT_QPA_PLATFORM and must come up as an X11 window on XWayland's display. Alt+F4 (KWin's
-# "Window Close") brings the exit menu, "Exit without Locking" its question, both photographed through
-# KWin's screenshot interface; a logout as Plasma's logout dialog asks for it (org.kde.Shutdown) brings
-# the menu; its Cancel keeps the session and the open locker; "Lock Folder and Exit" locks every file
-# before the session ends. Usage: tests/e2e/kde.sh [build folder]; pictures land in build/kde/.
+# gnome-session.sh's start under Plasma 5.27 on Wayland as startplasma-wayland starts it: kwin_wayland (virtual
+# output, XWayland) and ksmserver. Tarvolen, started without QT_QPA_PLATFORM, must be an X11 window on XWayland;
+# KWin's Alt+F4 and a logout as Plasma's logout screen asks for it (org.kde.Shutdown) bring the exit menu; Cancel
+# keeps the session and the open locker, "Lock Folder and Exit" locks every file before the session ends.
+# Pictures through KWin's screenshot interface, in build/kde/. Usage: tests/e2e/kde.sh [build folder]
 KDE_ROAD=kde . "$(dirname "$0")/gnome-session.sh"
 call() { gdbus call --session --dest "org.kde.$1" --object-path "$2" --method "$3" "${@:4}" >/dev/null; }
-capture() { # KWin gives pictures to the program whose menu entry names the interface (the entry below)
+shot() { # KWin gives pictures to the program whose menu entry names its interface (the entry below)
     "$work/bin/pictures" -c "import dbus, os; r, w = os.pipe(); dbus.SessionBus().get_object('org.kde.KWin',
         '/org/kde/KWin/ScreenShot2').CaptureActiveScreen({}, dbus.types.UnixFd(w), dbus_interface=
-        'org.kde.KWin.ScreenShot2'); os.close(w); open('$work/shot', 'wb').write(os.fdopen(r, 'rb').read())" 2>/dev/null
-}
-shot() {
-    capture && convert -size 1280x800 -depth 8 "bgra:$work/shot" "$out/$1.png" || fail "no picture ($1)"
+        'org.kde.KWin.ScreenShot2'); os.close(w); open('$work/shot', 'wb').write(os.fdopen(r, 'rb').read())" &&
+        convert -size 1280x800 -depth 8 "bgra:$work/shot" "$out/$1.png" || fail "no picture ($1)"
 }
 choose() { # the exit menu's item so many steps below the first, once the menu is up
     within 50 menu_shown || fail "no exit menu ($2)"
@@ -47,7 +43,7 @@ tarvolen=$!
 open_locker # finds the window among XWayland's X11 windows, or fails
 echo "  An X11 window on XWayland's display $DISPLAY; the locker is open."
 
-xdotool mousemove 0 0 # away from the window, as when the user logs out from the desktop's menu
+xdotool mousemove 0 0 # XWayland's pointer off the window, as after a logout from the desktop's menu
 call kglobalaccel /component/kwin org.kde.kglobalaccel.Component.invokeShortcut "Window Close"
 choose 1 alt-f4-menu
 sleep 1 && shot please-note && xdotool key Return # No, the default
