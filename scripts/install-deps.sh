@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian packages that building, running and testing need, when any is missing.
-# Usage: scripts/install-deps.sh [run|test|clean-root|file-manager|gnome-session|usb-drivers|orca]
+# Usage: scripts/install-deps.sh [run|test|clean-root|file-manager|gnome-session|kde|usb-drivers|orca]
 set -eu
 
 # The program folder's lib/ (see bundle/) takes the Wayland plugins from qt6-wayland and the faces
@@ -8,7 +8,9 @@ set -eu
 # (scripts/fuzz.sh) take clang and its libFuzzer, which libclang-rt-14-dev holds. The session road
 # (tests/e2e/xsm.sh) takes xsm, its iceauth (x11-xserver-utils) and openbox; the check by hand under
 # GNOME's session manager (tests/e2e/gnome-session.sh) takes gnome-session-bin and gdbus, and under
-# GNOME Shell (tests/e2e/gnome-shell.sh) gnome-shell and xwayland. The locker on a stick
+# GNOME Shell (tests/e2e/gnome-shell.sh) gnome-shell and xwayland. The check by hand under KDE Plasma
+# (tests/e2e/kde.sh) takes KWin, ksmserver and plasma-shutdown (plasma-workspace), and python3-dbus to
+# hand KWin's screenshot interface the pipe it writes to. The locker on a stick
 # (tests/cipher/test_zentil_stick.cpp) takes exfatprogs and exfat-fuse. The check by hand on USB
 # sticks (tests/usb/real-drivers.sh) boots a Debian kernel in qemu from a busybox initramfs; kmod
 # orders the kernel's modules, the mkfs tools make the sticks.
@@ -28,6 +30,8 @@ clean-root) packages="$packages debootstrap xvfb xauth xdotool imagemagick" ;;
 file-manager) packages="$packages xvfb xauth xdotool imagemagick xdg-utils pcmanfm" ;;
 gnome-session) packages="$packages xvfb xauth xdotool imagemagick dbus-daemon procps openbox
                          gnome-session-bin libglib2.0-bin gnome-shell xwayland" ;;
+kde) packages="$packages xdotool imagemagick dbus-daemon procps libglib2.0-bin kwin-wayland
+               plasma-workspace xwayland python3-dbus" ;;
 usb-drivers) packages="$packages qemu-system-x86 busybox-static cpio kmod xz-utils bsdextrautils
                        dosfstools exfatprogs ntfs-3g e2fsprogs" ;;
 orca) packages="$packages xvfb xauth xdotool x11-utils imagemagick dbus-daemon openbox orca

@@ -20,7 +20,7 @@ setting() { sed -n "s/^$1=//p" "$work/config/tarvolen/vemb.ini" 2>/dev/null; }
 # Finds Tarvolen's window ($main), types the password where it asks (twice for a first password,
 # once for a stored one), waits until the locker is open and puts a few files in it.
 open_locker() {
-    main=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tarvolen v3.0$' | head -n 1)
+    main=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tarvolen v3.0$' | head -n 1) || true
     [ -n "$main" ] || fail "no Tarvolen window"
     local times=2
     [ -z "$(setting Psetting)" ] || times=1
