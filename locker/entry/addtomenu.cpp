@@ -14,6 +14,16 @@ int fail(const QString &reason) {
     return 1;
 }
 
+QByteArray programIcon() {
+    QFile icon(QStringLiteral(":/images/app-32.png"));
+    icon.open(QIODevice::ReadOnly);
+    return icon.readAll();
+}
+
+bool onGnome() {
+    return qgetenv("XDG_CURRENT_DESKTOP").split(':').contains("GNOME");
+}
+
 } // namespace
 
 int addToMenu(const QString &programFolder) {
@@ -22,12 +32,23 @@ int addToMenu(const QString &programFolder) {
         return fail(QStringLiteral("no menu entry for %1: its path contains \"temp\". "
                                    "Please unzip Tarvolen first.")
                         .arg(programFolder));
-    QFile icon(QStringLiteral(":/images/app-32.png"));
-    icon.open(QIODevice::ReadOnly);
-    if (const QString failed = addMenuEntry(programFolder, icon.readAll()); !failed.isEmpty())
+    if (const QString failed = addMenuEntry(programFolder, programIcon(), Listing::Listed);
+        !failed.isEmpty())
         return fail(QStringLiteral("could not write %1, so there is no menu entry.").arg(failed));
     const MenuEntry written = menuEntryOf(programFolder);
     std::printf("Wrote the menu entry %s with its icon %s\n", qPrintable(written.entry),
                 qPrintable(written.icon));
     return 0;
+}
+
+// Without a writable data folder the program goes without: the shell then lists no application.
+RunningEntry::RunningEntry(const QString &programFolder) : m_programFolder(programFolder) {
+    if (!onGnome())
+        removeHiddenMenuEntry(programFolder);
+    else if (!listedInMenu(programFolder))
+        addMenuEntry(programFolder, programIcon(), Listing::Hidden);
+}
+
+RunningEntry::~RunningEntry() {
+    removeHiddenMenuEntry(m_programFolder);
 }

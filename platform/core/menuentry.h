@@ -21,10 +21,20 @@ MenuEntry menuEntryOf(const QString &programFolder);
 // the entry, its name and its icon for the window.
 QString applicationIdOf(const QString &programFolder);
 
+// A listed entry is the menu's; a hidden one the menu leaves out, and a shell still finds the
+// running program's name and icon through it.
+enum class Listing { Listed, Hidden };
+
 // Writes the entry that starts the Tarvolen of programFolder, and its icon from the PNG data
 // icon, making the folders they go in. Returns the path that could not be written, or an empty
 // string when both are written.
-QString addMenuEntry(const QString &programFolder, const QByteArray &icon);
+QString addMenuEntry(const QString &programFolder, const QByteArray &icon, Listing listing);
+
+// Whether programFolder has an entry that the menu lists.
+bool listedInMenu(const QString &programFolder);
 
 // Removes the entry and the icon of programFolder; either may be absent.
 void removeMenuEntry(const QString &programFolder);
+
+// Removes them only while the entry is a hidden one.
+void removeHiddenMenuEntry(const QString &programFolder);
