@@ -49,7 +49,7 @@ int main(int argc, char **argv) {
     holdInUseLock(QApplication::applicationFilePath());
 
     loadBundledFonts(programFolder);
-    DesktopShell shell;
+    DesktopShell shell(programFolder, programIcon());
     LockerWindow window(programFolder, dialogs, shell);
     connectHandlers(window);
     QObject::connect(&instance, &SingleInstance::frontRequested, &window,
@@ -58,7 +58,6 @@ int main(int argc, char **argv) {
     Form_Load(window);
     if (window.isUnloaded())
         return 0;
-    const RunningEntry entry(programFolder);
     window.show();
     return QApplication::exec();
 }

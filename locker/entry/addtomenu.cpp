@@ -14,16 +14,6 @@ int fail(const QString &reason) {
     return 1;
 }
 
-QByteArray programIcon() {
-    QFile icon(QStringLiteral(":/images/app-32.png"));
-    icon.open(QIODevice::ReadOnly);
-    return icon.readAll();
-}
-
-bool onGnome() {
-    return qgetenv("XDG_CURRENT_DESKTOP").split(':').contains("GNOME");
-}
-
 } // namespace
 
 int addToMenu(const QString &programFolder) {
@@ -41,14 +31,8 @@ int addToMenu(const QString &programFolder) {
     return 0;
 }
 
-// Without a writable data folder the program goes without: the shell then lists no application.
-RunningEntry::RunningEntry(const QString &programFolder) : m_programFolder(programFolder) {
-    if (!onGnome())
-        removeHiddenMenuEntry(programFolder);
-    else if (!listedInMenu(programFolder))
-        addMenuEntry(programFolder, programIcon(), Listing::Hidden);
-}
-
-RunningEntry::~RunningEntry() {
-    removeHiddenMenuEntry(m_programFolder);
+QByteArray programIcon() {
+    QFile icon(QStringLiteral(":/images/app-32.png"));
+    icon.open(QIODevice::ReadOnly);
+    return icon.readAll();
 }

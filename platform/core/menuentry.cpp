@@ -111,11 +111,11 @@ std::optional<Listing> listingOf(const QString &programFolder) {
     return lines.contains(kHidden) ? Listing::Hidden : Listing::Listed;
 }
 
-} // namespace
-
-bool listedInMenu(const QString &programFolder) {
-    return listingOf(programFolder) == Listing::Listed;
+bool onGnome() {
+    return qgetenv("XDG_CURRENT_DESKTOP").split(':').contains("GNOME");
 }
+
+} // namespace
 
 void removeMenuEntry(const QString &programFolder) {
     const MenuEntry files = menuEntryOf(programFolder);
@@ -126,4 +126,17 @@ void removeMenuEntry(const QString &programFolder) {
 void removeHiddenMenuEntry(const QString &programFolder) {
     if (listingOf(programFolder) == Listing::Hidden)
         removeMenuEntry(programFolder);
+}
+
+// Without a writable data folder the program goes without: the shell then lists no application.
+RunningEntry::RunningEntry(const QString &programFolder, const QByteArray &icon)
+    : m_programFolder(programFolder) {
+    if (!onGnome())
+        removeHiddenMenuEntry(programFolder);
+    else if (!listingOf(programFolder))
+        addMenuEntry(programFolder, icon, Listing::Hidden);
+}
+
+RunningEntry::~RunningEntry() {
+    removeHiddenMenuEntry(m_programFolder);
 }

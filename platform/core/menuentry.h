@@ -30,11 +30,24 @@ enum class Listing { Listed, Hidden };
 // string when both are written.
 QString addMenuEntry(const QString &programFolder, const QByteArray &icon, Listing listing);
 
-// Whether programFolder has an entry that the menu lists.
-bool listedInMenu(const QString &programFolder);
-
 // Removes the entry and the icon of programFolder; either may be absent.
 void removeMenuEntry(const QString &programFolder);
 
 // Removes them only while the entry is a hidden one.
 void removeHiddenMenuEntry(const QString &programFolder);
+
+// While it lives, a program on a GNOME desktop that is not in the menu has a hidden entry: GNOME
+// Shell finds a program only through its entry, to list it with its reason in the logout dialog;
+// without one it lists nothing, and the user is not told that the locker is locked first. One
+// that a killed program left is taken over as it is on GNOME and removed elsewhere. A listed entry
+// is never touched.
+class RunningEntry {
+public:
+    RunningEntry(const QString &programFolder, const QByteArray &icon);
+    ~RunningEntry();
+    RunningEntry(const RunningEntry &) = delete;
+    RunningEntry &operator=(const RunningEntry &) = delete;
+
+private:
+    QString m_programFolder;
+};
