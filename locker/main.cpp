@@ -49,7 +49,7 @@ int main(int argc, char **argv) {
     holdInUseLock(QApplication::applicationFilePath());
 
     loadBundledFonts(programFolder);
-    DesktopShell shell(programFolder, programIcon());
+    DesktopShell shell;
     LockerWindow window(programFolder, dialogs, shell);
     connectHandlers(window);
     QObject::connect(&instance, &SingleInstance::frontRequested, &window,
@@ -58,6 +58,7 @@ int main(int argc, char **argv) {
     Form_Load(window);
     if (window.isUnloaded())
         return 0;
+    const RunningEntry entry(programFolder, programIcon());
     window.show();
     return QApplication::exec();
 }

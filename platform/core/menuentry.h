@@ -37,10 +37,10 @@ void removeMenuEntry(const QString &programFolder);
 void removeHiddenMenuEntry(const QString &programFolder);
 
 // While it lives, a program on a GNOME desktop that is not in the menu has a hidden entry: GNOME
-// Shell finds a program only through its entry, to list it with its reason in the logout dialog;
-// without one it lists nothing, and the user is not told that the locker is locked first. One
-// that a killed program left is taken over as it is on GNOME and removed elsewhere. A listed entry
-// is never touched.
+// Shell finds a program only through its entry, to list it with its reason in the logout dialog
+// (without one it lists nothing, and the user is not told that the locker is locked first), and
+// to name and show its window in the top bar and the dock. One that a killed program left is
+// taken over as it is on GNOME and removed elsewhere. A listed entry is never touched.
 class RunningEntry {
 public:
     RunningEntry(const QString &programFolder, const QByteArray &icon);

@@ -1,13 +1,11 @@
 #include "platform/gui/sessionhold.h"
 
 #include "platform/core/exitguard.h"
-#include "platform/core/menuentry.h"
 #include "platform/gui/sessioninhibitor.h"
 
-DesktopSessionHold::DesktopSessionHold(const QString &lockScript, const QString &reason,
-                                       std::unique_ptr<RunningEntry> entry)
+DesktopSessionHold::DesktopSessionHold(const QString &lockScript, const QString &reason)
     : m_guard(ExitGuard::start(lockScript)),
-      m_inhibitor(std::make_unique<SessionInhibitor>(reason)), m_entry(std::move(entry)) {
+      m_inhibitor(std::make_unique<SessionInhibitor>(reason)) {
     connect(m_inhibitor.get(), &SessionInhibitor::endRequested, this, &SessionHold::endRequested);
     connect(m_inhibitor.get(), &SessionInhibitor::lockRequested, this, &SessionHold::lockRequested);
     connect(m_inhibitor.get(), &SessionInhibitor::ending, this, &SessionHold::ending);
@@ -18,7 +16,6 @@ DesktopSessionHold::~DesktopSessionHold() = default;
 void DesktopSessionHold::release() {
     if (m_guard)
         m_guard->release();
-    m_entry.reset();
     m_inhibitor.reset();
 }
 

@@ -5,7 +5,6 @@
 #include <memory>
 
 class ExitGuard;
-class RunningEntry;
 class SessionInhibitor;
 
 // Keeps the locker from being left open by the end of the session while it lives: the desktop is
@@ -33,9 +32,7 @@ signals:
 class DesktopSessionHold : public SessionHold {
     Q_OBJECT
 public:
-    // The entry names the program to the desktop for as long as it is asked to hold the session.
-    DesktopSessionHold(const QString &lockScript, const QString &reason,
-                       std::unique_ptr<RunningEntry> entry);
+    DesktopSessionHold(const QString &lockScript, const QString &reason);
     ~DesktopSessionHold() override;
 
     void release() override;
@@ -44,6 +41,4 @@ public:
 private:
     std::unique_ptr<ExitGuard> m_guard;
     std::unique_ptr<SessionInhibitor> m_inhibitor;
-    // Gone before the inhibitor, whose end may let the session end at once.
-    std::unique_ptr<RunningEntry> m_entry;
 };

@@ -1,7 +1,6 @@
 #include "platform/gui/shell.h"
 
 #include "platform/core/files.h"
-#include "platform/core/menuentry.h"
 #include "platform/gui/sessionhold.h"
 
 #include <QDesktopServices>
@@ -22,6 +21,5 @@ bool DesktopShell::startProgram(const QString &program, const QString &workingDi
 
 std::unique_ptr<SessionHold> DesktopShell::holdSession(const QString &lockScript,
                                                        const QString &reason) {
-    return std::make_unique<DesktopSessionHold>(
-        lockScript, reason, std::make_unique<RunningEntry>(m_programFolder, m_icon));
+    return std::make_unique<DesktopSessionHold>(lockScript, reason);
 }

@@ -28,17 +28,8 @@ public:
 
 class DesktopShell : public Shell {
 public:
-    // The program folder and icon, for the entry by which the desktop names the program while a
-    // session hold lasts.
-    DesktopShell(const QString &programFolder, const QByteArray &icon)
-        : m_programFolder(programFolder), m_icon(icon) {}
-
     OpenResult open(const QString &path) override;
     bool startProgram(const QString &program, const QString &workingDirectory) override;
     std::unique_ptr<SessionHold> holdSession(const QString &lockScript,
                                              const QString &reason) override;
-
-private:
-    QString m_programFolder;
-    QByteArray m_icon;
 };
