@@ -58,6 +58,7 @@ int main(int argc, char **argv) {
     Form_Load(window);
     if (window.isUnloaded())
         return 0;
+    const RunningEntry entry(programFolder, programIcon());
     window.show();
     return QApplication::exec();
 }

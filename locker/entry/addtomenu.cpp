@@ -22,12 +22,17 @@ int addToMenu(const QString &programFolder) {
         return fail(QStringLiteral("no menu entry for %1: its path contains \"temp\". "
                                    "Please unzip Tarvolen first.")
                         .arg(programFolder));
-    QFile icon(QStringLiteral(":/images/app-32.png"));
-    icon.open(QIODevice::ReadOnly);
-    if (const QString failed = addMenuEntry(programFolder, icon.readAll()); !failed.isEmpty())
+    if (const QString failed = addMenuEntry(programFolder, programIcon(), Listing::Listed);
+        !failed.isEmpty())
         return fail(QStringLiteral("could not write %1, so there is no menu entry.").arg(failed));
     const MenuEntry written = menuEntryOf(programFolder);
     std::printf("Wrote the menu entry %s with its icon %s\n", qPrintable(written.entry),
                 qPrintable(written.icon));
     return 0;
+}
+
+QByteArray programIcon() {
+    QFile icon(QStringLiteral(":/images/app-32.png"));
+    icon.open(QIODevice::ReadOnly);
+    return icon.readAll();
 }

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <optional>
+
 namespace {
 
 // A value of the type string: a backslash and the characters that would break the line are
@@ -36,9 +38,11 @@ QString quotedArgument(const QString &argument) {
     return escaped(quoted + u'"');
 }
 
-QByteArray entryText(const QString &programFolder, const QString &icon) {
+const QString kHidden = QStringLiteral("NoDisplay=true");
+
+QByteArray entryText(const QString &programFolder, const QString &icon, Listing listing) {
     const QString program = programFolder + QStringLiteral("/Tarvolen");
-    const QStringList lines = {
+    QStringList lines = {
         QStringLiteral("[Desktop Entry]"),
         QStringLiteral("Type=Application"),
         QStringLiteral("Name=Tarvolen"),
@@ -58,6 +62,8 @@ QByteArray entryText(const QString &programFolder, const QString &icon) {
         // matches windows to entries by it.
         QStringLiteral("StartupWMClass=Tarvolen"),
     };
+    if (listing == Listing::Hidden)
+        lines += kHidden;
     return (lines.join(u'\n') + u'\n').toUtf8();
 }
 
@@ -85,17 +91,52 @@ MenuEntry menuEntryOf(const QString &programFolder) {
             data + QStringLiteral("/icons/hicolor/32x32/apps/") + name + QStringLiteral(".png")};
 }
 
-QString addMenuEntry(const QString &programFolder, const QByteArray &icon) {
+QString addMenuEntry(const QString &programFolder, const QByteArray &icon, Listing listing) {
     const MenuEntry files = menuEntryOf(programFolder);
     // The icon first, so that the entry never shows a picture that is not there.
     QString failed = written(files.icon, icon);
     if (failed.isEmpty())
-        failed = written(files.entry, entryText(programFolder, files.icon));
+        failed = written(files.entry, entryText(programFolder, files.icon, listing));
     return failed;
 }
+
+namespace {
+
+// The listing of the entry on disk; nothing when there is none.
+std::optional<Listing> listingOf(const QString &programFolder) {
+    QFile entry(menuEntryOf(programFolder).entry);
+    if (!entry.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QStringList lines = QString::fromUtf8(entry.readAll()).split(u'\n');
+    return lines.contains(kHidden) ? Listing::Hidden : Listing::Listed;
+}
+
+bool onGnome() {
+    return qgetenv("XDG_CURRENT_DESKTOP").split(':').contains("GNOME");
+}
+
+} // namespace
 
 void removeMenuEntry(const QString &programFolder) {
     const MenuEntry files = menuEntryOf(programFolder);
     QFile::remove(files.entry);
     QFile::remove(files.icon);
+}
+
+void removeHiddenMenuEntry(const QString &programFolder) {
+    if (listingOf(programFolder) == Listing::Hidden)
+        removeMenuEntry(programFolder);
+}
+
+// Without a writable data folder the program goes without: the shell then lists no application.
+RunningEntry::RunningEntry(const QString &programFolder, const QByteArray &icon)
+    : m_programFolder(programFolder) {
+    if (!onGnome())
+        removeHiddenMenuEntry(programFolder);
+    else if (!listingOf(programFolder))
+        addMenuEntry(programFolder, icon, Listing::Hidden);
+}
+
+RunningEntry::~RunningEntry() {
+    removeHiddenMenuEntry(m_programFolder);
 }

@@ -1,5 +1,7 @@
 #include "platform/gui/gnomesession.h"
 
+#include "platform/core/menuentry.h"
+#include "platform/core/programfolder.h"
 #include "platform/gui/dbusreply.h"
 
 #include <QDBusConnection>
@@ -54,8 +56,11 @@ GnomeSession::GnomeSession(const QString &reason, QObject *parent) : QObject(par
 // Unregistered first, so that the session, free to end once the inhibitor has gone, waits for
 // no answer from this client. A logout that waits for the locking hears that it is done.
 GnomeSession::~GnomeSession() {
-    if (m_answerOwed)
+    if (m_answerOwed) {
+        // The session, and the display with it, may be gone before the program could tidy up.
+        removeHiddenMenuEntry(runningProgramFolder());
         answer();
+    }
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!m_client.isEmpty())
         bus.asyncCall(

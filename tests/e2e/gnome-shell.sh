@@ -34,6 +34,8 @@ export XDG_RUNTIME_DIR=$work/run XDG_DATA_DIRS=$work/data:/usr/share XDG_DATA_HO
     XDG_CURRENT_DESKTOP=GNOME GSETTINGS_BACKEND=memory
 "$program/Tarvolen" --add-to-menu >/dev/null
 for platform in wayland xcb; do # native, and through XWayland where XSMP reaches Tarvolen too
+    menu=$([ $platform = wayland ] && echo true || echo false) # then without: a hidden one while it runs
+    $menu || rm "$XDG_DATA_HOME"/applications/tarvolen-* "$XDG_DATA_HOME"/icons/hicolor/32x32/apps/tarvolen-*
     gnome-session --builtin --session=s >>"$work/gnome-session.log" 2>&1 & session=$!
     within 300 keys || fail "GNOME Shell did not start"
     env $(js "['SESSION_MANAGER', 'DISPLAY', 'XAUTHORITY', 'WAYLAND_DISPLAY'].map(v => v + '=' + imports.gi.GLib.getenv(v))
@@ -55,6 +57,9 @@ for platform in wayland xcb; do # native, and through XWayland where XSMP reache
             imports.gi.Shell.AppLaunchGpu.DEFAULT)" >/dev/null
         within 100 in_front || fail "a second start left the window minimized or without the focus"
     fi
+    # GNOME Shell 43 finds a new entry by its name only seconds after it was written
+    within 100 js "if (!imports.gi.Shell.AppSystem.get_default().lookup_app('$(basename "$XDG_DATA_HOME"/*/tarvolen-*)'))
+        throw 0" || fail "the shell knows no entry of Tarvolen's"
     for step in cancel log-out; do
         manager Logout 0 >/dev/null && within 100 asks || fail "no dialog naming Tarvolen, or a window of ours over it"
         $screenshot "$out/shell-$platform-$step.png" >/dev/null
@@ -62,6 +67,8 @@ for platform in wayland xcb; do # native, and through XWayland where XSMP reache
         [ $step = log-out ] || fail "Cancel did not keep the session and the open locker"
         keys 65289,65293 || true # Tab to Log Out, Return; the shell may be gone before it answers
         within 900 ended "$session" && locked || fail "the session ended before the locking"
+        $menu || ! ls "$XDG_DATA_HOME"/*/tarvolen-* "$XDG_DATA_HOME"/icons/*/*/*/tarvolen-* 2>/dev/null ||
+            fail "the hidden entry stayed"
     done
 done
 echo "PASS: a logout under GNOME Shell. Pictures: $out"

@@ -1,3 +1,4 @@
+#include "platform/core/menuentry.h"
 #include "tests/locker/lockerfixture.h"
 
 #include <QCheckBox>
@@ -18,6 +19,8 @@ private slots:
     void anotherFolderStartsAsAFirstRun();
     void removesTheScriptCopiesOfAKilledRun();
     void activationPutsTheCaretIntoThePasswordBox();
+    void aRunOnGnomeHasAnEntryForItsTimeAlone_data();
+    void aRunOnGnomeHasAnEntryForItsTimeAlone();
 };
 
 void TestStartup::firstRunAsksForANewPassword() {
@@ -141,6 +144,39 @@ void TestStartup::activationPutsTheCaretIntoThePasswordBox() {
     f.window.enterLockerMenu();
     emit f.window.Form_Activate();
     QVERIFY(!f.window.Password->hasFocus());
+}
+
+void TestStartup::aRunOnGnomeHasAnEntryForItsTimeAlone_data() {
+    QTest::addColumn<QByteArray>("desktop");
+    QTest::addColumn<int>("before"); // 0: no entry, else the listing's value + 1
+    for (const QByteArray desktop : {"ubuntu:GNOME", "KDE"})
+        for (const int before : {0, 1 + int(Listing::Listed), 1 + int(Listing::Hidden)})
+            QTest::addRow("%s, %d", desktop.data(), before) << desktop << before;
+}
+
+// A listed entry stays exactly as it was; a hidden one exists only while a run on GNOME lasts.
+void TestStartup::aRunOnGnomeHasAnEntryForItsTimeAlone() {
+    QFETCH(QByteArray, desktop);
+    QFETCH(int, before);
+    const QByteArray oldDesktop = qgetenv("XDG_CURRENT_DESKTOP");
+    qputenv("XDG_CURRENT_DESKTOP", desktop);
+    TestFolder folder;
+    const MenuEntry files = menuEntryOf(folder.programFolder());
+    if (before != 0)
+        addMenuEntry(folder.programFolder(), "PNG", Listing(before - 1));
+    const auto entry = [&] {
+        QFile file(files.entry);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray listed = before == 1 + int(Listing::Listed) ? entry() : "";
+    {
+        const RunningEntry running(folder.programFolder(), "PNG");
+        QVERIFY(listed.isEmpty() ? (desktop == "KDE") == entry().isEmpty() : entry() == listed);
+        QCOMPARE(entry().contains("\nNoDisplay=true\n"), listed.isEmpty() && desktop != "KDE");
+    }
+    QCOMPARE(entry(), listed);
+    QCOMPARE(QFile::exists(files.icon), !listed.isEmpty());
+    qputenv("XDG_CURRENT_DESKTOP", oldDesktop);
 }
 
 QTEST_MAIN(TestStartup)
