@@ -41,7 +41,6 @@ dbus-update-activation-environment --all # as startplasma does, for the programs
 SESSION_MANAGER=$(head -n 1 "$manager_file") PATH="$work/bin:$PATH" "$program/Tarvolen" >"$work/tarvolen.log" 2>&1 &
 tarvolen=$!
 open_locker # finds the window among XWayland's X11 windows, or fails
-echo "  An X11 window on XWayland's display $DISPLAY; the locker is open."
 
 xdotool mousemove 0 0 # XWayland's pointer off the window, as after a logout from the desktop's menu
 call kglobalaccel /component/kwin org.kde.kglobalaccel.Component.invokeShortcut "Window Close"
@@ -51,11 +50,9 @@ sleep 2 && ! menu_shown && alive "$tarvolen" && plain || fail "the question's No
 call Shutdown /Shutdown org.kde.Shutdown.logout &
 choose 2 logout-menu
 sleep 5 && session_on && alive "$tarvolen" && plain && ! menu_shown || fail "Cancel did not keep the session"
-echo "  A logout brought the exit menu; its Cancel kept the session and the open locker."
 call Shutdown /Shutdown org.kde.Shutdown.logout &
 choose 0 logout-menu-again
 locked_first() { locked || { session_on || fail "the session ended before the locking"; false; }; }
 within 300 locked_first || fail "the locker was not locked"
 within 100 ended "$session" && within 100 ended "$tarvolen" || fail "the session did not end"
-echo "  Lock Folder and Exit: every file locked, then the session ended."
 echo "PASS: a logout under KDE Plasma on Wayland. Pictures: $out"

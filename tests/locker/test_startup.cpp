@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QTest>
 
+#include <optional>
+
 class TestStartup : public QObject {
     Q_OBJECT
 private slots:
@@ -19,7 +21,6 @@ private slots:
     void anotherFolderStartsAsAFirstRun();
     void removesTheScriptCopiesOfAKilledRun();
     void activationPutsTheCaretIntoThePasswordBox();
-    void aRunOnGnomeHasAnEntryForItsTimeAlone_data();
     void aRunOnGnomeHasAnEntryForItsTimeAlone();
 };
 
@@ -146,36 +147,31 @@ void TestStartup::activationPutsTheCaretIntoThePasswordBox() {
     QVERIFY(!f.window.Password->hasFocus());
 }
 
-void TestStartup::aRunOnGnomeHasAnEntryForItsTimeAlone_data() {
-    QTest::addColumn<QByteArray>("desktop");
-    QTest::addColumn<int>("before"); // 0: no entry, else the listing's value + 1
-    for (const QByteArray desktop : {"ubuntu:GNOME", "KDE"})
-        for (const int before : {0, 1 + int(Listing::Listed), 1 + int(Listing::Hidden)})
-            QTest::addRow("%s, %d", desktop.data(), before) << desktop << before;
-}
-
 // A listed entry stays exactly as it was; a hidden one exists only while a run on GNOME lasts.
 void TestStartup::aRunOnGnomeHasAnEntryForItsTimeAlone() {
-    QFETCH(QByteArray, desktop);
-    QFETCH(int, before);
     const QByteArray oldDesktop = qgetenv("XDG_CURRENT_DESKTOP");
-    qputenv("XDG_CURRENT_DESKTOP", desktop);
-    TestFolder folder;
-    const MenuEntry files = menuEntryOf(folder.programFolder());
-    if (before != 0)
-        addMenuEntry(folder.programFolder(), "PNG", Listing(before - 1));
-    const auto entry = [&] {
-        QFile file(files.entry);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    };
-    const QByteArray listed = before == 1 + int(Listing::Listed) ? entry() : "";
-    {
-        const RunningEntry running(folder.programFolder(), "PNG");
-        QVERIFY(listed.isEmpty() ? (desktop == "KDE") == entry().isEmpty() : entry() == listed);
-        QCOMPARE(entry().contains("\nNoDisplay=true\n"), listed.isEmpty() && desktop != "KDE");
-    }
-    QCOMPARE(entry(), listed);
-    QCOMPARE(QFile::exists(files.icon), !listed.isEmpty());
+    for (const QByteArray desktop : {"ubuntu:GNOME", "KDE"})
+        for (const auto before : {std::optional<Listing>(), std::optional(Listing::Listed),
+                                  std::optional(Listing::Hidden)}) {
+            qputenv("XDG_CURRENT_DESKTOP", desktop);
+            TestFolder folder;
+            const MenuEntry files = menuEntryOf(folder.programFolder());
+            if (before)
+                addMenuEntry(folder.programFolder(), "PNG", *before);
+            const auto entry = [&] {
+                QFile file(files.entry);
+                return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            };
+            const QByteArray listed = before == Listing::Listed ? entry() : "";
+            {
+                const RunningEntry running(folder.programFolder(), "PNG");
+                const bool hidden = listed.isEmpty() && desktop != "KDE";
+                QVERIFY2(listed.isEmpty() || entry() == listed, desktop);
+                QCOMPARE(entry().endsWith("\nNoDisplay=true\n"), hidden);
+            }
+            QCOMPARE(entry(), listed);
+            QCOMPARE(QFile::exists(files.icon), !listed.isEmpty());
+        }
     qputenv("XDG_CURRENT_DESKTOP", oldDesktop);
 }
 
