@@ -82,10 +82,8 @@ bool makeDurably(int lockerFd, const std::string &name) {
 RunMark::RunMark(int lockerFd) : m_lockerFd(lockerFd), m_id(randomText(kIdSize)) {}
 
 RunMark::~RunMark() {
-    if (!m_made)
-        return;
-    ::syncfs(m_lockerFd);
-    ::unlinkat(m_lockerFd, markName(m_id).c_str(), 0);
+    if (m_made)
+        removeMarks(m_lockerFd, {m_id});
 }
 
 std::string RunMark::temporaryName() {
