@@ -1,5 +1,6 @@
 #include "cipher/note.h"
 
+#include "cipher/tree.h"
 #include "common/atomicfile.h"
 #include "common/fd.h"
 
@@ -31,7 +32,7 @@ std::string checkLine(const std::string &text) {
 
 // The file's contents when it is a small regular file, else nothing.
 bool readSmallFile(int dirFd, const std::string &name, std::string &contents) {
-    const Fd fd(::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const Fd fd(openToRead(dirFd, name));
     struct stat info;
     if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
         info.st_size > kLargestNote)

@@ -95,7 +95,7 @@ bool sameName(int dirFd, const std::string &name, const struct stat &original) {
 bool isOurTemporary(int dirFd, const std::string &name) {
     if (name.compare(0, sizeof kTemporaryPrefix - 1, kTemporaryPrefix) != 0)
         return false;
-    const Fd fd(::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const Fd fd(openToRead(dirFd, name));
     char mark[NAME_MAX];
     const ssize_t size =
         fd.get() < 0 ? -1 : ::fgetxattr(fd.get(), kTemporaryMark, mark, sizeof mark);
@@ -115,7 +115,7 @@ void StagedReplacement::open(RunMark &run, const std::function<bool(int in)> &wa
     // The name may have been given to a FIFO or a device since the listing: opening without
     // blocking keeps zentil from waiting forever for a writer, and the type is read from what
     // was opened.
-    m_in.reset(::openat(m_dir, m_name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    m_in.reset(openToRead(m_dir, m_name));
     if (m_in.get() < 0 || ::fstat(m_in.get(), &m_original) != 0) {
         m_error = systemError("cannot open");
         return;

@@ -309,12 +309,6 @@ private:
     bool m_madePlain = false;
 };
 
-// Opens a file of a folder of the locker for reading its header, as it is: never a link, and
-// never waiting for the writer of a FIFO that took its name.
-int openToRead(int folderFd, const std::string &name) {
-    return ::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-}
-
 // The salts of the locker's encrypted files, those that most files share first (in the order the
 // files were listed, where as many share them), each with the first file found under it; the key
 // of the first salt found is started at once.

@@ -95,6 +95,10 @@ std::string systemError(const char *what) {
     return std::string(what) + ": " + std::strerror(errno);
 }
 
+int openToRead(int folderFd, const std::string &name) {
+    return ::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+}
+
 int openLockerFolder(int lockerFd, const std::string &folder) {
     Fd fd(::fcntl(lockerFd, F_DUPFD_CLOEXEC, 0));
     std::size_t start = 0;

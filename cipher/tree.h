@@ -57,5 +57,8 @@ Listing collectFiles(int lockerFd, const std::set<std::string> &endedRuns,
 
 // Opens a folder of the locker, relative to it, without following symbolic links; -1 on failure.
 int openLockerFolder(int lockerFd, const std::string &folder);
+// Opens the entry name of the folder folderFd for reading, as it is: never through a symbolic
+// link, and never waiting for the writer of a FIFO that took the name; -1 on failure.
+int openToRead(int folderFd, const std::string &name);
 
 } // namespace zentil
