@@ -175,10 +175,6 @@ std::optional<KeyParameters> ourParameters(const unsigned char *header, std::siz
     return hasOurLimits(parameters) ? std::optional(parameters) : std::nullopt;
 }
 
-std::string readError() {
-    return std::string("cannot read: ") + std::strerror(errno);
-}
-
 // A file system with a bound on the size of a file (FAT32: under 4 GiB) refuses the write that
 // would pass it; the encrypted file is a little larger than the plain one.
 constexpr char kTooLarge[] =
@@ -482,11 +478,11 @@ std::string encryptStream(int inFd, int outFd, const Key &key, const KeyParamete
     ssize_t currentSize = in.read(current, kChunkSize);
     for (;;) {
         if (currentSize < 0)
-            return readError();
+            return in.error();
         const ssize_t nextSize =
             static_cast<std::size_t>(currentSize) == kChunkSize ? in.read(next, kChunkSize) : 0;
         if (nextSize < 0)
-            return readError();
+            return in.error();
         const bool last = nextSize == 0;
         unsigned long long sealedSize = 0;
         crypto_secretstream_xchacha20poly1305_push(
