@@ -9,11 +9,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -122,17 +124,33 @@ QString SettingsSection(const QString &programFolder) {
     return MakePathCode(programFolder);
 }
 
-void carryOverFoldedSection(const QString &programFolder) {
+namespace {
+
+// Whether the section of programFolder is settled: it needs nothing carried over, or has had it.
+bool carriedOver(const QString &programFolder) {
     const QString folded = capitalsFolded(programFolder);
     if (folded == programFolder ||
         (QFileInfo(folded).isDir() && !sameFolder(folded, programFolder)))
-        return;
+        return true;
     const QString own = SettingsSection(programFolder);
     const QString former = SettingsSection(folded);
     // Looked at without the writer lock first: nearly always there is nothing to carry over.
     const IniFile file =
         IniFile::parse(readBytes(settingsFilePath(kSettingsApp)).value_or(QByteArray()));
-    if (file.hasSection(own) || !file.hasSection(former))
-        return;
-    updateFile(kSettingsApp, [&](IniFile &current) { return current.renameSection(former, own); });
+    return file.hasSection(own) || !file.hasSection(former) ||
+           updateFile(kSettingsApp,
+                      [&](IniFile &current) { return current.renameSection(former, own); });
+}
+
+} // namespace
+
+// Settings are read and written through a FolderSettings made for each value: a settled section
+// is looked at once in a process, and one that could not be carried over again the next time.
+void carryOverFoldedSection(const QString &programFolder) {
+    static std::mutex mutex;
+    static QSet<QString> settled;
+    const QString key = settingsFilePath(kSettingsApp) + u'\n' + programFolder;
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (!settled.contains(key) && carriedOver(programFolder))
+        settled.insert(key);
 }
