@@ -61,9 +61,16 @@ see() {
     /usr/bin/python3 "$here/widgets.py" wait "$@" || fail "not on the screen as expected: $*"
 }
 
-# Waits up to 20 s for a window whose title matches exactly; prints its id.
+# Waits up to 20 s for a window whose title matches exactly; prints its id, or nothing. A search
+# fails outright when a window goes away under it (a menu closing): it is asked again.
 window() {
-    timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1
+    local id=""
+    for _ in $(seq 200); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) || true
+        [ -z "$id" ] || break
+        sleep 0.1
+    done
+    echo "$id"
 }
 
 gone() {
